@@ -1,0 +1,60 @@
+#include "core/logging.h"
+
+#include "core/textConversion.h"
+
+namespace engine::core {
+
+namespace {
+
+const char* const kHeader[] = {
+    "<html>\n<head>\n",
+    "<style type=\"text/css\">\n",
+    "body\n{\n\tfont-family: Verdana;\n}\ntr\n{\n\tfont-size: 70%;\n\tfont-weight: normal;\n}\n",
+    "tr.warning\n{\n\tfont-size: 75%;\n\tcolor: rgb(100, 0, 0);\n}\ntr.error\n{\n\tfont-size: 80%;\n\tcolor: "
+    "rgb(255, "
+    "0, 0);\n}\n</style>\n",
+    "<title>TALVO Log File</title>\n</head>\n<body>\n<table>\n",
+    "<tr><td>Type</td><td>Line</td><td>File</td><td>Message</td></tr><tr><td><br /></td></tr>\n",
+};
+
+const char kMessageRow[] = "<tr><td>MESSAGE</td><td>";
+const char kWarningRow[] = "<tr class=\"warning\"><td>WARNING</td><td>";
+const char kErrorRow[] = "<tr class=\"error\"><td>ERROR</td><td>";
+
+// The footer is written when the library is unloaded (or the process exits), whoever ends the run.
+struct LogCloser {
+    ~LogCloser() { delete Logging::Get(); }
+} logCloser;
+
+} // namespace
+
+Logging::Logging() : stream("data/log.html", std::ios::out | std::ios::trunc) {
+    for (const char* fragment : kHeader)
+        stream << fragment;
+}
+
+Logging::~Logging() {
+    stream << "</body></html>" << '\n';
+    stream.flush();
+    stream.close();
+}
+
+void Logging::Message(std::string text, std::string file, int line) {
+    WriteRow(kMessageRow, text, file, line);
+}
+
+void Logging::Warning(std::string text, std::string file, int line) {
+    WriteRow(kWarningRow, text, file, line);
+}
+
+void Logging::Error(std::string text, std::string file, int line) {
+    WriteRow(kErrorRow, text, file, line);
+    throw Exception(NarrowToWide(text), NarrowToWide(file) + L":" + std::to_wstring(line));
+}
+
+void Logging::WriteRow(const char* opening, const std::string& text, const std::string& file, int line) {
+    // Rows are not flushed one by one: the file is complete once the footer is written.
+    stream << opening << line << "</td><td>" << file << "</td><td>" << text << "</td></tr>\n";
+}
+
+} // namespace engine::core

@@ -1,0 +1,36 @@
+// The HTML log "data/log.html". Messages and warnings append a row; an error appends its row and
+// throws Exception at once, so reporting a failure and raising it are one act. Use the macros, which
+// pass the caller's file and line.
+#pragma once
+
+#include <engine/exception.h>
+#include <engine/singleton.h>
+
+#include <fstream>
+#include <string>
+
+namespace engine::core {
+
+class Logging : public pattern::Singleton<Logging> {
+public:
+    // Opens (truncating) data/log.html and writes the header. Without a data folder every write is
+    // silently dropped, but Error still throws.
+    Logging();
+    // Writes the footer and closes the file.
+    ~Logging() override;
+
+    void Message(std::string text, std::string file, int line);
+    void Warning(std::string text, std::string file, int line);
+    [[noreturn]] void Error(std::string text, std::string file, int line);
+
+private:
+    void WriteRow(const char* opening, const std::string& text, const std::string& file, int line);
+
+    std::ofstream stream;
+};
+
+} // namespace engine::core
+
+#define LOG_MESSAGE(text) ::engine::core::Logging::Get()->Message((text), __FILE__, __LINE__)
+#define LOG_WARNING(text) ::engine::core::Logging::Get()->Warning((text), __FILE__, __LINE__)
+#define LOG_ERROR(text) ::engine::core::Logging::Get()->Error((text), __FILE__, __LINE__)

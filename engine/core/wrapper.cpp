@@ -1,0 +1,48 @@
+// The exported free functions: the only door programs use into the engine.
+#include <engine/app.h>
+
+#include "core/input.h"
+#include "core/kernel.h"
+#include "core/timer.h"
+
+namespace engine {
+
+namespace {
+constexpr int kTimerModuleId = 6;
+} // namespace
+
+void AddModule(core::Module* module, int id) {
+    core::Kernel::Get()->AddModule(module, id);
+}
+
+void StartApplication() {
+    // Time 0 is the moment the main loop is about to begin.
+    core::Kernel::Get()->AddModule(core::Timer::Get(), kTimerModuleId);
+    core::Kernel::Get()->Run();
+
+    delete core::Timer::Get();
+    delete core::Kernel::Get();
+}
+
+void QuitApplication() {
+    core::Kernel::Get()->Quit();
+}
+
+double GetTime() {
+    return core::Timer::Get()->Time();
+}
+double GetSinceLast() {
+    return core::Timer::Get()->SinceLast();
+}
+
+bool isPressed(int key) {
+    return core::Input::Get()->IsPressed(key);
+}
+bool isHeld(int key) {
+    return core::Input::Get()->IsHeld(key);
+}
+bool isReleased(int key) {
+    return core::Input::Get()->IsReleased(key);
+}
+
+} // namespace engine

@@ -1,0 +1,28 @@
+// The flat interface through which a program drives the engine: register modules, run the main loop,
+// ask for the time and the keys, and quit.
+#pragma once
+
+#include <engine/export.h>
+#include <engine/module.h>
+
+namespace engine {
+
+// Registers a module under an ID and starts it at once.
+ENGINE_API void AddModule(engine::core::Module* module, int id);
+// Starts the timer, runs the main loop until a quit request has stopped every module, then deletes
+// the engine's own modules and singletons.
+ENGINE_API void StartApplication();
+// Asks the main loop to stop every module at the top of its next pass.
+ENGINE_API void QuitApplication();
+
+// Seconds since the main loop began, and since the previous pass (at most 0.7).
+ENGINE_API double GetTime();
+ENGINE_API double GetSinceLast();
+
+// Key queries by Windows virtual-key number (Escape is 27), against the snapshot the input module takes
+// once per pass. Codes outside 0-255 are never down.
+ENGINE_API bool isPressed(int key);
+ENGINE_API bool isHeld(int key);
+ENGINE_API bool isReleased(int key);
+
+} // namespace engine

@@ -1,0 +1,8 @@
+// Everything the engine library offers to programs: include this one header and link with -lengine.
+#pragma once
+
+#include <engine/app.h>
+#include <engine/exception.h>
+#include <engine/math.h>
+#include <engine/module.h>
+#include <engine/singleton.h>

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the engine, the demo and the tests need.
+# Idempotent and quiet: it asks apt only for what is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libsdl2-dev libepoxy-dev libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0
+  liblua5.1-0-dev libboost-dev libopenmpt-dev libstb-dev libgtk-3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq >/dev/null
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

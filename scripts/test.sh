@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the engine, the demo and the tests (plus a sanitizer build), and runs every test with no
+# display and no sound card.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+scripts/check-source.sh
+
+cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/debug
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_BENCH=OFF >/dev/null
+cmake --build build/asan
+
+echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+(cd build/asan && ctest -L unit --output-on-failure)
+echo "== all tests"
+(cd build/debug && ctest --output-on-failure)

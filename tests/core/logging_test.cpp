@@ -1,0 +1,85 @@
+#include "core/logging.h"
+#include "support/logCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using engine::core::Exception;
+using engine::core::Logging;
+using quorvel::test::ScopedLogDirectory;
+
+namespace {
+
+const std::string kHeader =
+    "<html>\n<head>\n"
+    "<style type=\"text/css\">\n"
+    "body\n{\n\tfont-family: Verdana;\n}\ntr\n{\n\tfont-size: 70%;\n\tfont-weight: normal;\n}\n"
+    "tr.warning\n{\n\tfont-size: 75%;\n\tcolor: rgb(100, 0, 0);\n}\ntr.error\n{\n\tfont-size: 80%;\n\tcolor: "
+    "rgb(255, 0, 0);\n}\n</style>\n"
+    "<title>TALVO Log File</title>\n</head>\n<body>\n<table>\n"
+    "<tr><td>Type</td><td>Line</td><td>File</td><td>Message</td></tr><tr><td><br /></td></tr>\n";
+const std::string kFooter = "</body></html>\n";
+
+} // namespace
+
+TEST(LogFile, RunThatLogsNothingHoldsHeaderAndFooter) {
+    ScopedLogDirectory dir;
+    Logging::Get();
+    EXPECT_EQ(dir.CloseAndRead(), kHeader + kFooter);
+}
+
+TEST(LogFile, EachLevelWritesItsRowUnescapedInCallOrder) {
+    ScopedLogDirectory dir;
+    Logging::Get()->Message("a < b & c", "engine/core/kernel.cpp", 7);
+    Logging::Get()->Warning("careful", "x.cpp", 12);
+    EXPECT_THROW(Logging::Get()->Error("broken", "y.cpp", 30), Exception);
+    EXPECT_EQ(
+        dir.CloseAndRead(),
+        kHeader + "<tr><td>MESSAGE</td><td>7</td><td>engine/core/kernel.cpp</td><td>a < b & c</td></tr>\n" +
+            "<tr class=\"warning\"><td>WARNING</td><td>12</td><td>x.cpp</td><td>careful</td></tr>\n" +
+            "<tr class=\"error\"><td>ERROR</td><td>30</td><td>y.cpp</td><td>broken</td></tr>\n" + kFooter);
+}
+
+TEST(LogFile, ErrorThrowsTheWidenedTextAndFileColonLine) {
+    ScopedLogDirectory dir;
+    try {
+        Logging::Get()->Error("Failed to initialize", "window.cpp", 30);
+        FAIL() << "Error returned normally";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.GetText(), L"Failed to initialize");
+        EXPECT_EQ(e.GetFunction(), L"window.cpp:30");
+    }
+    EXPECT_EQ(quorvel::test::CountRows(dir.CloseAndRead(), "ERROR", "Failed to initialize"), 1);
+}
+
+TEST(LogFile, MacrosPassTheCallersFileAndLine) {
+    ScopedLogDirectory dir;
+    const int line = __LINE__ + 1;
+    LOG_MESSAGE("here");
+    const std::string log = dir.CloseAndRead();
+    EXPECT_NE(
+        log.find("<td>" + std::to_string(line) + "</td><td>tests/core/logging_test.cpp</td><td>here</td>"),
+        std::string::npos)
+        << log;
+}
+
+TEST(LogFile, MissingDataFolderDropsWritesButErrorStillThrows) {
+    ScopedLogDirectory dir;
+    delete Logging::mInstance;
+    std::filesystem::remove_all(dir.Root() / "data");
+    Logging::Get()->Message("dropped", "a.cpp", 1);
+    EXPECT_THROW(Logging::Get()->Error("still thrown", "a.cpp", 2), Exception);
+    delete Logging::mInstance;
+    EXPECT_FALSE(std::filesystem::exists(dir.Root() / "data"));
+}
+
+TEST(ExceptionType, CopiesKeepTextAndFunction) {
+    Exception original(L"text", L"file.cpp:3");
+    Exception copy = original;
+    Exception assigned(L"", L"");
+    assigned = original;
+    EXPECT_EQ(copy.GetText(), L"text");
+    EXPECT_EQ(assigned.GetFunction(), L"file.cpp:3");
+}

@@ -1,0 +1,52 @@
+// Built against <engine/engine.h> and libengine.so alone: each use below needs an exported symbol.
+#include <engine/engine.h>
+
+#include <cstdio>
+
+namespace {
+
+class CountingModule : public engine::core::Module {
+public:
+    bool Start() override { return true; }
+    void Update() override {
+        ++updates;
+        engine::QuitApplication();
+    }
+    void Stop() override { ++stops; }
+    int updates = 0;
+    int stops = 0;
+};
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "public interface check failed: %s\n", what);
+    return 1;
+}
+
+} // namespace
+
+int main() {
+    using engine::math::Matrix4x4;
+    using engine::math::Vector3f;
+
+    Matrix4x4 m = Matrix4x4::Identity;
+    m.SetTranslation(Vector3f(1.0f, 2.0f, 3.0f));
+    if (m.GetTranslation().y != 2.0f)
+        return Fail("Matrix4x4 translation");
+    Vector3f v(3.0f, 4.0f, 0.0f);
+    if (v.Mag() != 5.0f)
+        return Fail("Vector3f::Mag");
+
+    engine::core::Exception e(L"text", L"file.cpp:1");
+    if (e.GetText() != L"text" || e.GetFunction() != L"file.cpp:1")
+        return Fail("Exception");
+
+    CountingModule module;
+    engine::AddModule(&module, 10100);
+    engine::StartApplication();
+    if (module.updates != 1 || module.stops != 1)
+        return Fail("main loop");
+    if (engine::isHeld(27) || engine::isPressed(300))
+        return Fail("key queries");
+    std::puts("public interface ok");
+    return 0;
+}

@@ -1,0 +1,88 @@
+// Test helpers: run code with the log written into a fresh temporary folder and read back what it
+// wrote, and record the message boxes the engine asks for instead of showing them.
+#pragma once
+
+#include "core/logging.h"
+#include "platform/messageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace quorvel::test {
+
+// Moves the process into an empty temporary folder that has a data/ subfolder, with a new log.
+class ScopedLogDirectory {
+public:
+    ScopedLogDirectory() : previous(std::filesystem::current_path()) {
+        char pattern[] = "/tmp/quorvel-test-XXXXXX";
+        root = mkdtemp(pattern);
+        std::filesystem::create_directory(root / "data");
+        std::filesystem::current_path(root);
+        // A log still open from earlier work belongs to another folder: close it there.
+        if (engine::core::Logging::mInstance != nullptr)
+            delete engine::core::Logging::mInstance;
+    }
+    ~ScopedLogDirectory() {
+        delete engine::core::Logging::mInstance;
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(root);
+    }
+    ScopedLogDirectory(const ScopedLogDirectory&) = delete;
+    ScopedLogDirectory& operator=(const ScopedLogDirectory&) = delete;
+
+    const std::filesystem::path& Root() const { return root; }
+
+    // Writes the footer by closing the log, then returns the whole file.
+    std::string CloseAndRead() {
+        delete engine::core::Logging::mInstance;
+        std::ifstream in(root / "data" / "log.html", std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+
+private:
+    std::filesystem::path previous;
+    std::filesystem::path root;
+};
+
+struct ShownBox {
+    std::wstring text;
+    std::wstring caption;
+    engine::platform::MessageBoxOwner owner;
+};
+
+// Records every message box for its lifetime.
+class MessageBoxCapture {
+public:
+    MessageBoxCapture() {
+        engine::platform::SetMessageBoxHandler([this](const std::wstring& text, const std::wstring& caption,
+                                                      engine::platform::MessageBoxOwner owner) {
+            boxes.push_back({text, caption, owner});
+        });
+    }
+    ~MessageBoxCapture() { engine::platform::SetMessageBoxHandler({}); }
+    MessageBoxCapture(const MessageBoxCapture&) = delete;
+    MessageBoxCapture& operator=(const MessageBoxCapture&) = delete;
+
+    std::vector<ShownBox> boxes;
+};
+
+// Counts the rows of a level ("MESSAGE", "WARNING", "ERROR") whose message is exactly text.
+inline int CountRows(const std::string& log, const std::string& level, const std::string& text) {
+    int count = 0;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("<td>" + level + "</td>") != std::string::npos &&
+            line.find("</td><td>" + text + "</td></tr>") != std::string::npos)
+            ++count;
+    return count;
+}
+
+} // namespace quorvel::test
