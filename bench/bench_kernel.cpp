@@ -50,7 +50,7 @@ void KernelPass(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * kPasses);
-    state.counters["ns_per_pass"] =
+    state.counters["time_per_pass"] =
         benchmark::Counter(static_cast<double>(state.iterations() * kPasses),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
