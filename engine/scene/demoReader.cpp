@@ -1,0 +1,131 @@
+#include "scene/demoReader.h"
+
+#include "core/logging.h"
+#include "core/textConversion.h"
+#include "resources/byteReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace engine::gfx {
+
+using core::ByteReader;
+using core::DecodeFloat;
+
+namespace {
+
+constexpr char kMagic[4] = {'D', 'E', 'M', 'O'};
+// The smallest records the file can hold: four empty strings, the pose and a curve count; three empty
+// strings and a key count; one key.
+constexpr std::size_t kMinObjectSize = 4 * 4 + 24 + 4;
+constexpr std::size_t kMinCurveSize = 3 * 4 + 4;
+constexpr std::size_t kKeySize = 24;
+
+// Every channel a pipe exists for, and the delta-location names that are read but drive nothing.
+constexpr std::string_view kChannels[] = {"Time",   "LocX",  "LocY",  "LocZ",  "ScaleX", "ScaleY",
+                                          "ScaleZ", "dRotX", "RotX",  "dRotY", "RotY",   "dRotZ",
+                                          "RotZ",   "dLocX", "dLocY", "dLocZ"};
+
+DemoInterpolation ParseInterpolation(const std::string& word) {
+    if (word == "Bezier")
+        return DemoInterpolation::Bezier;
+    if (word == "Linear")
+        return DemoInterpolation::Linear;
+    if (word == "Constant")
+        return DemoInterpolation::Constant;
+    LOG_ERROR(word + " interpolation type not supported.");
+}
+
+DemoExtrapolation ParseExtrapolation(const std::string& word) {
+    if (word == "Constant")
+        return DemoExtrapolation::Constant;
+    if (word == "Cyclic")
+        return DemoExtrapolation::Cyclic;
+    if (word == "Cyclic_extrapolation")
+        return DemoExtrapolation::CyclicExtrapolation;
+    LOG_ERROR(word + " extrapolation type not supported.");
+}
+
+math::Vector3f DecodeVector(const std::uint8_t* p) {
+    return {DecodeFloat(p), DecodeFloat(p + 4), DecodeFloat(p + 8)};
+}
+
+class DemoParser {
+public:
+    DemoParser(std::span<const std::uint8_t> bytes, const std::string& name) : reader(bytes, name) {}
+
+    DemoData Parse() {
+        const std::uint8_t* magic = reader.Left() >= 4 ? reader.Take(4, "the magic") : nullptr;
+        if (magic == nullptr || std::memcmp(magic, kMagic, sizeof kMagic) != 0)
+            LOG_ERROR("Not TALVO Demo file format");
+        reader.SetContext("the header");
+        const std::int32_t objectCount = reader.ReadInt("the object count");
+        data.length = reader.ReadInt("the scene length");
+        if (data.length < 0)
+            reader.Fail("negative scene length " + std::to_string(data.length));
+        const std::size_t count = reader.CheckCount(objectCount, kMinObjectSize, "the object count");
+        data.objects.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            ReadObject(i, data.objects[i]);
+        return std::move(data);
+    }
+
+private:
+    void ReadObject(std::size_t index, DemoObject& object) {
+        const std::string where = "object " + std::to_string(index);
+        reader.SetContext(where);
+        object.type = reader.ReadString("the type");
+        object.name = reader.ReadString("the name");
+        const std::string named = where + " \"" + object.name + "\"";
+        reader.SetContext(named);
+        object.meshName = reader.ReadString("the mesh name");
+        object.parentName = reader.ReadString("the parent name");
+        const std::uint8_t* pose = reader.Take(24, "the position and rotation");
+        object.position = DecodeVector(pose);
+        object.rotation = DecodeVector(pose + 12);
+        const std::size_t curveCount =
+            reader.CheckCount(reader.ReadInt("the curve count"), kMinCurveSize, "the curve count");
+        object.curves.resize(curveCount);
+        for (std::size_t c = 0; c < curveCount; ++c) {
+            reader.SetContext("curve " + std::to_string(c) + " of " + named);
+            ReadCurve(object.curves[c]);
+        }
+    }
+
+    void ReadCurve(DemoCurve& curve) {
+        curve.channel = reader.ReadString("the channel");
+        if (std::find(std::begin(kChannels), std::end(kChannels), curve.channel) == std::end(kChannels))
+            LOG_ERROR("Unsupported Pipe Type " + curve.channel);
+        curve.interpolation = ParseInterpolation(reader.ReadString("the interpolation"));
+        curve.extrapolation = ParseExtrapolation(reader.ReadString("the extrapolation"));
+        const std::size_t keyCount =
+            reader.CheckCount(reader.ReadInt("the key count"), kKeySize, "the key count");
+        const std::uint8_t* p = reader.Take(keyCount * kKeySize, "the keys");
+        curve.keys.resize(keyCount);
+        for (DemoKey& key : curve.keys) {
+            key = {DecodeFloat(p),      DecodeFloat(p + 4),  DecodeFloat(p + 8),
+                   DecodeFloat(p + 12), DecodeFloat(p + 16), DecodeFloat(p + 20)};
+            p += kKeySize;
+        }
+    }
+
+    ByteReader reader;
+    DemoData data;
+};
+
+} // namespace
+
+DemoData ParseDemo(std::span<const std::uint8_t> bytes, const std::string& name) {
+    return DemoParser(bytes, name).Parse();
+}
+
+DemoData ReadDemoFile(const std::wstring& path) {
+    const std::string name = core::WideToNarrow(path);
+    std::vector<std::uint8_t> bytes;
+    if (!core::LoadFileBytes(name, bytes))
+        LOG_ERROR("No such demo file found");
+    return ParseDemo(bytes, name);
+}
+
+} // namespace engine::gfx
