@@ -1,0 +1,110 @@
+// A thin wrapper over the Lua 5.1 interpreter for material scripts: one state with no standard library,
+// bounded in instructions and memory and reading numbers the C way whatever the process locale, and
+// references to the values the script left on the state's stack.
+#pragma once
+
+#include <cstddef>
+#include <locale.h>
+#include <memory>
+#include <string>
+
+struct lua_State;
+
+namespace engine::gfx {
+
+class LuaRef;
+
+// What one script may spend. Material scripts only assign a few small tables, so these are far above
+// any real script and only stop endless loops and runaway allocation.
+constexpr long kLuaInstructionLimit = 10'000'000;
+constexpr std::size_t kLuaMemoryLimit = std::size_t{32} << 20;
+
+// Switches this thread's number format (decimal point of strtod and printf) to the C locale's for the
+// life of the object, keeping every other category of the thread's locale.
+class CNumericLocaleScope {
+public:
+    CNumericLocaleScope();
+    ~CNumericLocaleScope();
+    CNumericLocaleScope(const CNumericLocaleScope&) = delete;
+    CNumericLocaleScope& operator=(const CNumericLocaleScope&) = delete;
+
+private:
+    locale_t numeric = nullptr;
+    locale_t previous = nullptr;
+};
+
+// Owns one Lua state. The script runs in the constructor; afterwards the state is only read.
+class LuaScript {
+public:
+    // Creates the state, loads and runs file. Any failure (missing file, syntax or run-time error,
+    // a limit exceeded) is the ERROR row "Error in lua script: " followed by the reason.
+    explicit LuaScript(std::string file);
+    ~LuaScript();
+    LuaScript(const LuaScript&) = delete;
+    LuaScript& operator=(const LuaScript&) = delete;
+
+    // Pushes the global of that name; the reference names it by its stack index.
+    LuaRef GetGlobal(const std::string& name);
+
+    // Spending of the script, reached by the allocator and the count hook through the state's
+    // allocator user data.
+    struct Budget {
+        std::size_t bytesInUse = 0;
+        bool enforced = true;
+        bool memoryExceeded = false;
+        long instructions = 0;
+    };
+
+private:
+    struct StateCloser {
+        void operator()(lua_State* state) const;
+    };
+
+    [[noreturn]] void Fail(int status);
+
+    // Declared first so that the number format is the C one from loading until the state is closed.
+    CNumericLocaleScope numericLocale;
+    std::string fileName;
+    Budget budget;
+    std::unique_ptr<lua_State, StateCloser> state;
+};
+
+// A value on a script's stack, named by its stack index. It is popped when the reference ends, so
+// references must end in the reverse order of their creation, as nested scopes make them do. The path
+// ("data/a.efx: effect[1].pass") names the value in error rows.
+class LuaRef {
+public:
+    // Refers to the value on top of the stack.
+    LuaRef(lua_State* state, std::string path);
+    LuaRef(LuaRef&& other) noexcept;
+    LuaRef& operator=(LuaRef&&) = delete;
+    ~LuaRef();
+
+    const std::string& Path() const { return path; }
+    bool IsTable() const;
+    // ERROR "<path> must be a table, not a <type>" unless the value is a table.
+    void RequireTable() const;
+
+    // These three need a table (test with IsTable or RequireTable first).
+    LuaRef Field(const std::string& key) const;
+    LuaRef Element(int number) const;
+    // Whether element number is not nil: arrays are read from 1 up to the first nil.
+    bool HasElement(int number) const;
+
+    // nil reads as the empty string and a number as its Lua text; a table, function, boolean or other
+    // value is the ERROR "<path> must be a string or a number, not a <type>".
+    std::string ToString() const;
+    // A number, or a string holding one; anything else reads as 0.
+    double ToNumber() const;
+    // Lua truth: everything except nil and false.
+    bool ToBoolean() const;
+
+private:
+    std::string TypeName() const;
+
+    lua_State* state;
+    int index;
+    std::string path;
+};
+
+} // namespace engine::gfx

@@ -1,0 +1,165 @@
+#include "script/materialScript.h"
+
+#include "core/logging.h"
+#include "core/textConversion.h"
+#include "script/luaWrapper.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace engine::gfx {
+
+namespace {
+
+// Truncates toward zero. Numbers no int can hold (NaN, huge values) would make the plain conversion
+// undefined: NaN reads as 0 and the others stop at the nearest end of the int range.
+int TruncateToInt(double value) {
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    if (value <= static_cast<double>(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+template <typename T>
+std::array<std::uint8_t, 4> RawBytes(T value) {
+    static_assert(sizeof(T) == 4);
+    std::array<std::uint8_t, 4> bytes;
+    std::memcpy(bytes.data(), &value, sizeof value);
+    return bytes;
+}
+
+template <std::size_t N>
+std::array<float, N> ReadFloats(const LuaRef& value, const char* notTable) {
+    if (!value.IsTable())
+        LOG_ERROR(notTable);
+    std::array<float, N> floats;
+    for (std::size_t i = 0; i < N; ++i)
+        floats[i] = static_cast<float>(value.Element(static_cast<int>(i) + 1).ToNumber());
+    return floats;
+}
+
+// "tex0" to "tex6" name a slot of the drawn object's material; -1 for any other text.
+int MaterialSlot(const std::string& text) {
+    if (text.size() == 4 && text.compare(0, 3, "tex") == 0 && text[3] >= '0' && text[3] <= '6')
+        return text[3] - '0';
+    return -1;
+}
+
+void ReadParameter(const LuaRef& description, ParameterBlock& block, MaterialScriptResources& resources) {
+    if (!description.IsTable())
+        LOG_ERROR("Parameter description must be a table");
+    std::string type = description.Element(1).ToString();
+    std::string name = description.Element(2).ToString();
+    LuaRef value = description.Element(3);
+    if (type == "int") {
+        block.scalarValues.emplace_back(name, RawBytes(TruncateToInt(value.ToNumber())));
+    } else if (type == "ipo") {
+        block.curveValues.emplace_back(name, resources.FindCurve(value.ToString()));
+    } else if (type == "float") {
+        block.scalarValues.emplace_back(name, RawBytes(static_cast<float>(value.ToNumber())));
+    } else if (type == "float2") {
+        block.float2Values.emplace_back(name, ReadFloats<2>(value, "float2 value must be a table"));
+    } else if (type == "float3") {
+        auto v = ReadFloats<3>(value, "float3 value must be a table");
+        block.float3Values.emplace_back(name, math::Vector3f(v[0], v[1], v[2]));
+    } else if (type == "float4") {
+        auto v = ReadFloats<4>(value, "float4 value must be a table");
+        block.float4Values.emplace_back(name, math::Vector4f(v[0], v[1], v[2], v[3]));
+    } else if (type == "bool") {
+        block.boolValues.emplace_back(name, value.ToBoolean());
+    } else if (type == "tex") {
+        std::string text = value.ToString();
+        int slot = MaterialSlot(text);
+        if (slot >= 0)
+            block.slotValues.emplace_back(name, slot);
+        else
+            block.textureValues.emplace_back(name, resources.LoadTexture(core::NarrowToWide(text)));
+    } else if (type == "target") {
+        block.textureValues.emplace_back(name,
+                                         resources.GetRenderTarget(core::NarrowToWide(value.ToString())));
+    } else {
+        LOG_ERROR("Unsupported parameter type( supported: int, float, bool, tex, target )");
+    }
+}
+
+void ReadParameters(const LuaRef& pass, ParameterBlock& block, MaterialScriptResources& resources) {
+    LuaRef params = pass.Field("params");
+    if (!params.IsTable())
+        LOG_ERROR("Params must be a table");
+    for (int i = 1; params.HasElement(i); ++i)
+        ReadParameter(params.Element(i), block, resources);
+}
+
+int StreamId(const std::string& name) {
+    if (name == "pos")
+        return 0;
+    if (name == "tex")
+        return 2;
+    if (name == "normal")
+        return 1;
+    if (name == "tbn")
+        return 3;
+    LOG_ERROR("Unsupported stream type ( supported: pos, normal, tex, tbn )");
+}
+
+std::set<int> ReadStreams(const LuaRef& pass) {
+    LuaRef streams = pass.Field("streams");
+    if (!streams.IsTable())
+        LOG_ERROR("Streams must be a table");
+    std::set<int> ids;
+    for (int i = 1; streams.HasElement(i); ++i)
+        ids.insert(StreamId(streams.Element(i).ToString()));
+    return ids;
+}
+
+PassDescription ReadPass(const LuaRef& pass, MaterialScriptResources& resources) {
+    pass.RequireTable();
+    PassDescription description;
+    description.priority = TruncateToInt(pass.Field("priority").ToNumber());
+    description.fxFile = pass.Field("fx").ToString() + ".fx";
+    description.technique = pass.Field("tec").ToString();
+    description.renderTarget = pass.Field("rtt_stex").ToString();
+    description.renderToTexture = !description.renderTarget.empty();
+    // Only so that the target exists from now on; the shader fetches it again when it is built.
+    if (description.renderToTexture)
+        resources.GetRenderTarget(core::NarrowToWide(description.renderTarget));
+    ReadParameters(pass, description.params, resources);
+    description.streams = ReadStreams(pass);
+    return description;
+}
+
+EffectCandidate ReadCandidate(const LuaRef& candidate, MaterialScriptResources& resources) {
+    candidate.RequireTable();
+    EffectCandidate result;
+    result.priority = TruncateToInt(candidate.Field("priority").ToNumber());
+    LuaRef passes = candidate.Field("pass");
+    if (!passes.IsTable())
+        LOG_ERROR("Pass must be a table");
+    for (int i = 1; passes.HasElement(i); ++i)
+        result.passes.push_back(ReadPass(passes.Element(i), resources));
+    return result;
+}
+
+} // namespace
+
+std::vector<EffectCandidate> ParseMaterialScript(std::string scriptPath, MaterialScriptResources& resources) {
+    LOG_MESSAGE("Parsing material script " + scriptPath);
+    LuaScript script(scriptPath);
+    LuaRef effect = script.GetGlobal("effect");
+    if (!effect.IsTable())
+        LOG_ERROR("Effect must be a table");
+    std::vector<EffectCandidate> candidates;
+    for (int i = 1; effect.HasElement(i); ++i)
+        candidates.push_back(ReadCandidate(effect.Element(i), resources));
+    std::stable_sort(
+        candidates.begin(), candidates.end(),
+        [](const EffectCandidate& a, const EffectCandidate& b) { return a.priority > b.priority; });
+    return candidates;
+}
+
+} // namespace engine::gfx

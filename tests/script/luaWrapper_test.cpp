@@ -1,0 +1,144 @@
+#include "script/luaWrapper.h"
+#include "scriptFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+using engine::gfx::EffectCandidate;
+using engine::gfx::LuaRef;
+using engine::gfx::LuaScript;
+using quorvel::test::MaterialScriptTest;
+
+namespace {
+
+int AppendChunk(lua_State*, const void* data, std::size_t size, void* buffer) {
+    static_cast<std::string*>(buffer)->append(static_cast<const char*>(data), size);
+    return 0;
+}
+
+// A real precompiled chunk, made by the interpreter itself.
+std::string Precompile(const char* source) {
+    lua_State* state = luaL_newstate();
+    std::string chunk;
+    if (luaL_loadstring(state, source) == 0)
+        lua_dump(state, AppendChunk, &chunk);
+    lua_close(state);
+    return chunk;
+}
+
+bool LocaleExists(const std::string& name) {
+    locale_t locale = newlocale(LC_NUMERIC_MASK, name.c_str(), nullptr);
+    if (locale == nullptr)
+        return false;
+    freelocale(locale);
+    return true;
+}
+
+// A locale whose decimal point is a comma: an installed one, or else one compiled into scratch from
+// the system's locale sources. Empty when neither is possible.
+std::string DecimalCommaLocale(const std::filesystem::path& scratch) {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+        if (LocaleExists(name))
+            return name;
+    std::string command =
+        "localedef -i de_DE -f UTF-8 '" + (scratch / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0)
+        return {};
+    setenv("LOCPATH", scratch.c_str(), 1);
+    return LocaleExists("de_DE.UTF-8") ? "de_DE.UTF-8" : std::string();
+}
+
+} // namespace
+
+TEST_F(MaterialScriptTest, EndlessLoopIsStoppedByTheInstructionLimit) {
+    EXPECT_EQ(ParseError("effect = {}\nwhile true do end"),
+              "Error in lua script: data/test.efx:2: instruction limit of 10000000 exceeded");
+}
+
+TEST_F(MaterialScriptTest, EndlessRecursionIsAScriptError) {
+    std::string row = ParseError("local function f() return 1 + f() end\neffect = f()");
+    EXPECT_EQ(row.rfind("Error in lua script: data/test.efx:1: stack overflow", 0), 0u) << row;
+}
+
+TEST_F(MaterialScriptTest, GrowingStringIsStoppedByTheMemoryLimit) {
+    EXPECT_EQ(ParseError("local s = 'x'\nwhile true do s = s .. s end"),
+              "Error in lua script: data/test.efx: memory limit of 33554432 bytes exceeded");
+}
+
+TEST_F(MaterialScriptTest, ManySmallTablesAreStoppedByTheMemoryLimit) {
+    EXPECT_EQ(ParseError("effect = {}\nlocal i = 1\nwhile true do effect[i] = { i } i = i + 1 end"),
+              "Error in lua script: data/test.efx: memory limit of 33554432 bytes exceeded");
+}
+
+TEST_F(MaterialScriptTest, PrecompiledChunksAreRefused) {
+    std::string chunk = Precompile("effect = {}");
+    ASSERT_FALSE(chunk.empty());
+    const std::string refused = "Error in lua script: data/test.efx: precompiled chunks are not accepted";
+    EXPECT_EQ(ParseError(chunk), refused);
+}
+
+TEST_F(MaterialScriptTest, PrecompiledChunkAfterACommentLineIsRefused) {
+    EXPECT_EQ(ParseError("#!/usr/bin/lua\n" + Precompile("effect = {}")),
+              "Error in lua script: data/test.efx: precompiled chunks are not accepted");
+}
+
+TEST_F(MaterialScriptTest, NumbersReadTheCWayUnderADecimalCommaLocale) {
+    std::string comma = DecimalCommaLocale(dir.Root());
+    if (comma.empty())
+        GTEST_SKIP() << "no locale with a decimal comma is installed or can be compiled here";
+    std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, comma.c_str()), nullptr);
+    char text[8];
+    std::snprintf(text, sizeof text, "%.1f", 1.5);
+    EXPECT_STREQ(text, "1,5");
+
+    std::vector<EffectCandidate> candidates = Parse(R"(
+        effect = { { priority = "2.5", pass = { { fx = 1.5, tec = 0.25,
+            params = { { "float", "f", "0.5" }, { "float3", "v", { "1.5", 2.5, "-0.5" } } }, streams = {} } } } }
+    )");
+    std::snprintf(text, sizeof text, "%.1f", 1.5);
+    EXPECT_STREQ(text, "1,5") << "the process locale is left as it was";
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    unsetenv("LOCPATH");
+
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates[0].priority, 2);
+    const auto& pass = candidates[0].passes.at(0);
+    EXPECT_EQ(pass.fxFile, "1.5.fx");
+    EXPECT_EQ(pass.technique, "0.25");
+    float f;
+    std::memcpy(&f, pass.params.scalarValues.at(0).second.data(), sizeof f);
+    EXPECT_EQ(f, 0.5f);
+    EXPECT_EQ(pass.params.float3Values.at(0).second.x, 1.5f);
+    EXPECT_EQ(pass.params.float3Values.at(0).second.z, -0.5f);
+}
+
+TEST_F(MaterialScriptTest, ReferencesReadValuesAndPopThemselves) {
+    LuaScript script(Write("effect = { 'a', 2.5, true, nil, key = 'v' }\nother = 7"));
+    LuaRef effect = script.GetGlobal("effect");
+    ASSERT_TRUE(effect.IsTable());
+    EXPECT_EQ(effect.Path(), "data/test.efx: effect");
+    EXPECT_TRUE(effect.HasElement(3));
+    EXPECT_FALSE(effect.HasElement(4));
+    EXPECT_EQ(effect.Element(1).ToString(), "a");
+    EXPECT_EQ(effect.Element(2).ToString(), "2.5");
+    EXPECT_EQ(effect.Element(2).ToNumber(), 2.5);
+    EXPECT_TRUE(effect.Element(3).ToBoolean());
+    EXPECT_EQ(effect.Element(1).ToNumber(), 0.0);
+    EXPECT_EQ(effect.Field("key").ToString(), "v");
+    EXPECT_EQ(effect.Field("none").ToString(), "");
+    // Each reference above was popped at the end of its statement; popping out of order would assert.
+    LuaRef other = script.GetGlobal("other");
+    EXPECT_EQ(other.ToNumber(), 7.0);
+    EXPECT_FALSE(other.IsTable());
+    EXPECT_THROW(other.RequireTable(), engine::core::Exception);
+}
