@@ -1,0 +1,28 @@
+#include "scene/node.h"
+
+namespace engine::gfx {
+
+Node::Node(Spatial* parent) {
+    this->parent = parent;
+}
+
+Node::~Node() {
+    children.clear();
+}
+
+int Node::AddChild(boost::shared_ptr<Spatial> child) {
+    children.push_back(std::move(child));
+    return static_cast<int>(children.size()) - 1;
+}
+
+void Node::Update(Renderer* renderer) {
+    RefreshParentMatrices();
+    UpdateChildren(renderer);
+}
+
+void Node::UpdateChildren(Renderer* renderer) {
+    for (const boost::shared_ptr<Spatial>& child : children)
+        child->Update(renderer);
+}
+
+} // namespace engine::gfx
