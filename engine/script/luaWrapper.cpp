@@ -75,23 +75,16 @@ bool StartsWithPrecompiledChunk(const std::string& file) {
 
 } // namespace
 
-CNumericLocaleScope::CNumericLocaleScope() {
-    locale_t current = duplocale(uselocale(nullptr));
-    if (current == nullptr)
-        return;
-    numeric = newlocale(LC_NUMERIC_MASK, "C", current);
-    if (numeric == nullptr) {
-        freelocale(current);
-        return;
-    }
-    previous = uselocale(numeric);
+CLocaleScope::CLocaleScope() {
+    // The C locale object is built into the C library: nothing is allocated or freed here.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    if (cLocale != nullptr)
+        previous = uselocale(cLocale);
 }
 
-CNumericLocaleScope::~CNumericLocaleScope() {
-    if (numeric != nullptr) {
+CLocaleScope::~CLocaleScope() {
+    if (previous != nullptr)
         uselocale(previous);
-        freelocale(numeric);
-    }
 }
 
 void LuaScript::StateCloser::operator()(lua_State* state) const {

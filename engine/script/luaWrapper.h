@@ -1,5 +1,5 @@
 // A thin wrapper over the Lua 5.1 interpreter for material scripts: one state with no standard library,
-// bounded in instructions and memory and reading numbers the C way whatever the process locale, and
+// bounded in instructions and memory and run in the C locale whatever the process locale, and
 // references to the values the script left on the state's stack.
 #pragma once
 
@@ -19,17 +19,17 @@ class LuaRef;
 constexpr long kLuaInstructionLimit = 10'000'000;
 constexpr std::size_t kLuaMemoryLimit = std::size_t{32} << 20;
 
-// Switches this thread's number format (decimal point of strtod and printf) to the C locale's for the
-// life of the object, keeping every other category of the thread's locale.
-class CNumericLocaleScope {
+// Switches this thread to the C locale for the life of the object. Lua reads and prints numbers with
+// the C library (strtod, sprintf), classifies characters with ctype and compares strings with strcoll,
+// so a script means the same whatever locale the process runs in (a decimal comma breaks numbers).
+class CLocaleScope {
 public:
-    CNumericLocaleScope();
-    ~CNumericLocaleScope();
-    CNumericLocaleScope(const CNumericLocaleScope&) = delete;
-    CNumericLocaleScope& operator=(const CNumericLocaleScope&) = delete;
+    CLocaleScope();
+    ~CLocaleScope();
+    CLocaleScope(const CLocaleScope&) = delete;
+    CLocaleScope& operator=(const CLocaleScope&) = delete;
 
 private:
-    locale_t numeric = nullptr;
     locale_t previous = nullptr;
 };
 
@@ -62,8 +62,8 @@ private:
 
     [[noreturn]] void Fail(int status);
 
-    // Declared first so that the number format is the C one from loading until the state is closed.
-    CNumericLocaleScope numericLocale;
+    // Declared first so that the C locale holds from loading until the state is closed.
+    CLocaleScope cLocale;
     std::string fileName;
     Budget budget;
     std::unique_ptr<lua_State, StateCloser> state;
