@@ -54,7 +54,7 @@ public:
 };
 
 bool LocaleExists(const std::string& name) {
-    GlibcLocalePathLeak ignored;
+    [[maybe_unused]] GlibcLocalePathLeak ignored;
     locale_t locale = newlocale(LC_NUMERIC_MASK, name.c_str(), nullptr);
     if (locale == nullptr)
         return false;
@@ -116,7 +116,7 @@ TEST_F(MaterialScriptTest, NumbersReadTheCWayUnderADecimalCommaLocale) {
         GTEST_SKIP() << "no locale with a decimal comma is installed or can be compiled here";
     std::string previous = std::setlocale(LC_NUMERIC, nullptr);
     {
-        GlibcLocalePathLeak ignored;
+        [[maybe_unused]] GlibcLocalePathLeak ignored;
         ASSERT_NE(std::setlocale(LC_NUMERIC, comma.c_str()), nullptr);
     }
     char text[8];
