@@ -1,0 +1,45 @@
+#include "effects/vertexInput.h"
+
+namespace engine::gfx {
+
+namespace {
+
+struct NamedInput {
+    const char* name;
+    VertexUsage usage;
+    int usageIndex;
+};
+
+// The position in this table is the attribute location. Position takes location 0, which OpenGL
+// treats specially in some drivers (it must be an enabled array).
+constexpr NamedInput kInputs[kVertexInputCount] = {
+    {"POSITION", VertexUsage::Position, 0},  {"NORMAL", VertexUsage::Normal, 0},
+    {"TEXCOORD0", VertexUsage::TexCoord, 0}, {"TEXCOORD1", VertexUsage::TexCoord, 1},
+    {"TEXCOORD2", VertexUsage::TexCoord, 2}, {"TEXCOORD3", VertexUsage::TexCoord, 3},
+    {"TEXCOORD4", VertexUsage::TexCoord, 4}, {"TEXCOORD5", VertexUsage::TexCoord, 5},
+    {"TEXCOORD6", VertexUsage::TexCoord, 6}, {"TEXCOORD7", VertexUsage::TexCoord, 7},
+    {"COLOR0", VertexUsage::Color, 0},       {"COLOR1", VertexUsage::Color, 1},
+    {"TANGENT", VertexUsage::Tangent, 0},    {"BINORMAL", VertexUsage::Binormal, 0},
+};
+
+} // namespace
+
+std::optional<VertexInput> FindVertexInput(std::string_view name) {
+    for (int i = 0; i < kVertexInputCount; ++i)
+        if (name == kInputs[i].name)
+            return VertexInput{kInputs[i].usage, kInputs[i].usageIndex, i};
+    return std::nullopt;
+}
+
+std::string VertexInputName(VertexUsage usage, int usageIndex) {
+    for (const NamedInput& input : kInputs)
+        if (input.usage == usage && input.usageIndex == usageIndex)
+            return input.name;
+    return {};
+}
+
+const char* VertexInputNameList() {
+    return "POSITION, NORMAL, TANGENT, BINORMAL, TEXCOORD0 to TEXCOORD7, COLOR0, COLOR1";
+}
+
+} // namespace engine::gfx
