@@ -188,6 +188,29 @@ TEST(TVOReader, EveryShortenedFileFailsInsteadOfReadingOn) {
         EXPECT_THROW(ParseTVO(std::span(bytes.data(), size), "short.tvo"), Exception) << size;
 }
 
+// Any single byte overwritten with a large, a negative or a zero value is read or rejected; under
+// the sanitizers this also proves nothing is read or written out of bounds.
+TEST(TVOReader, EveryCorruptedByteIsReadOrRejected) {
+    ScopedLogDirectory dir;
+    TVOWriter file;
+    file.Material(1, {"t"});
+    file.Positions(kTriangle);
+    file.Normals(kTriangle);
+    file.Indices(4, {0, 1, 2});
+    file.End();
+    for (std::size_t at = 0; at < file.Data().size(); ++at)
+        for (std::uint8_t value : {0x00, 0x7F, 0x80, 0xFF}) {
+            std::vector<std::uint8_t> bytes = file.Data();
+            bytes[at] = value;
+            try {
+                const TVOData mesh = ParseTVO(bytes, "corrupt.tvo");
+                for (int i = 0; i < mesh.indexCount; ++i)
+                    EXPECT_LT(mesh.Index(i), static_cast<std::uint32_t>(mesh.VertexCount()));
+            } catch (const Exception&) {
+            }
+        }
+}
+
 struct Malformed {
     const char* expected; // part of the error text
     void (*build)(TVOWriter& file);

@@ -134,6 +134,21 @@ TEST(DemoReader, EveryShortenedFileFailsInsteadOfReadingOn) {
         EXPECT_THROW(ParseDemo(std::span(bytes.data(), size), "short.demo"), Exception) << size;
 }
 
+// Under the sanitizers this also proves that no overwritten byte leads to a read out of bounds.
+TEST(DemoReader, EveryCorruptedByteIsReadOrRejected) {
+    ScopedLogDirectory dir;
+    const std::vector<std::uint8_t> good = DemoWriter::Scene(75, {Cube()}).Data();
+    for (std::size_t at = 0; at < good.size(); ++at)
+        for (std::uint8_t value : {0x00, 0x7F, 0x80, 0xFF}) {
+            std::vector<std::uint8_t> bytes = good;
+            bytes[at] = value;
+            try {
+                ParseDemo(bytes, "corrupt.demo");
+            } catch (const Exception&) {
+            }
+        }
+}
+
 TEST(DemoReader, MalformedRecordsNameTheFileAndTheField) {
     const auto header = [](std::int32_t count, std::int32_t length) {
         DemoWriter file;
