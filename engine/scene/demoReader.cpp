@@ -4,9 +4,7 @@
 #include "core/textConversion.h"
 #include "resources/byteReader.h"
 
-#include <algorithm>
 #include <cstring>
-#include <string_view>
 
 namespace engine::gfx {
 
@@ -22,28 +20,19 @@ constexpr std::size_t kMinObjectSize = 4 * 4 + 24 + 4;
 constexpr std::size_t kMinCurveSize = 3 * 4 + 4;
 constexpr std::size_t kKeySize = 24;
 
-// Every channel a pipe exists for, and the delta-location names that are read but drive nothing.
-constexpr std::string_view kChannels[] = {"Time",   "LocX",  "LocY",  "LocZ",  "ScaleX", "ScaleY",
-                                          "ScaleZ", "dRotX", "RotX",  "dRotY", "RotY",   "dRotZ",
-                                          "RotZ",   "dLocX", "dLocY", "dLocZ"};
-
-DemoInterpolation ParseInterpolation(const std::string& word) {
-    if (word == "Bezier")
-        return DemoInterpolation::Bezier;
-    if (word == "Linear")
-        return DemoInterpolation::Linear;
-    if (word == "Constant")
-        return DemoInterpolation::Constant;
+// The scene files spell interpolation and extrapolation as the words the curve records are named by.
+Interpolation ParseInterpolation(const std::string& word) {
+    for (Interpolation interpolation :
+         {Interpolation::Constant, Interpolation::Linear, Interpolation::Bezier})
+        if (word == InterpolationName(interpolation))
+            return interpolation;
     LOG_ERROR(word + " interpolation type not supported.");
 }
 
-DemoExtrapolation ParseExtrapolation(const std::string& word) {
-    if (word == "Constant")
-        return DemoExtrapolation::Constant;
-    if (word == "Cyclic")
-        return DemoExtrapolation::Cyclic;
-    if (word == "Cyclic_extrapolation")
-        return DemoExtrapolation::CyclicExtrapolation;
+int ParseExtrapolation(const std::string& word) {
+    for (int mode : {Extrapolation::Constant, Extrapolation::Cyclic, Extrapolation::CyclicExtrapolation})
+        if (word == ExtrapolationName(mode))
+            return mode;
     LOG_ERROR(word + " extrapolation type not supported.");
 }
 
@@ -94,18 +83,21 @@ private:
     }
 
     void ReadCurve(DemoCurve& curve) {
-        curve.channel = reader.ReadString("the channel");
-        if (std::find(std::begin(kChannels), std::end(kChannels), curve.channel) == std::end(kChannels))
-            LOG_ERROR("Unsupported Pipe Type " + curve.channel);
-        curve.interpolation = ParseInterpolation(reader.ReadString("the interpolation"));
-        curve.extrapolation = ParseExtrapolation(reader.ReadString("the extrapolation"));
+        IpoCurve& track = curve.track;
+        track.name = reader.ReadString("the channel");
+        curve.channel = FindChannel(track.name);
+        if (curve.channel == nullptr)
+            LOG_ERROR("Unsupported Pipe Type " + track.name);
+        track.interpolation = ParseInterpolation(reader.ReadString("the interpolation"));
+        track.extrapolation = ParseExtrapolation(reader.ReadString("the extrapolation"));
         const std::size_t keyCount =
             reader.CheckCount(reader.ReadInt("the key count"), kKeySize, "the key count");
         const std::uint8_t* p = reader.Take(keyCount * kKeySize, "the keys");
-        curve.keys.resize(keyCount);
-        for (DemoKey& key : curve.keys) {
-            key = {DecodeFloat(p),      DecodeFloat(p + 4),  DecodeFloat(p + 8),
-                   DecodeFloat(p + 12), DecodeFloat(p + 16), DecodeFloat(p + 20)};
+        track.keys.resize(keyCount);
+        for (IpoKey& key : track.keys) {
+            key.left = {DecodeFloat(p), DecodeFloat(p + 4)};
+            key.key = {DecodeFloat(p + 8), DecodeFloat(p + 12)};
+            key.right = {DecodeFloat(p + 16), DecodeFloat(p + 20)};
             p += kKeySize;
         }
     }

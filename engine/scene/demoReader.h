@@ -3,6 +3,9 @@
 // resources from the result; the reader itself needs no device or scene graph.
 #pragma once
 
+#include "anim/channelTable.h"
+#include "anim/ipoReader.h"
+
 #include <engine/math.h>
 
 #include <cstdint>
@@ -12,22 +15,11 @@
 
 namespace engine::gfx {
 
-enum class DemoInterpolation { Constant, Linear, Bezier };
-
-// Values are the track extrapolation modes the words map to.
-enum class DemoExtrapolation { Constant = 0, Cyclic = 2, CyclicExtrapolation = 3 };
-
-struct DemoKey {
-    float leftTime, leftValue;
-    float time, value;
-    float rightTime, rightValue;
-};
-
+// One keyframe curve of an object: the pipe channel it drives, and its keys in the record of the
+// global curve file (named after the channel, words already mapped), so CreateTrack builds its track.
 struct DemoCurve {
-    std::string channel; // one of the pipe channel names ("LocX", "RotZ", "Time", ...)
-    DemoInterpolation interpolation;
-    DemoExtrapolation extrapolation;
-    std::vector<DemoKey> keys;
+    const Channel* channel;
+    IpoCurve track;
 };
 
 struct DemoObject {

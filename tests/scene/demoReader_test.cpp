@@ -8,8 +8,8 @@
 
 using engine::core::Exception;
 using engine::gfx::DemoData;
-using engine::gfx::DemoExtrapolation;
-using engine::gfx::DemoInterpolation;
+using engine::gfx::Extrapolation;
+using engine::gfx::Interpolation;
 using engine::gfx::ParseDemo;
 using engine::gfx::ReadDemoFile;
 using quorvel::formats::DemoCurveRecord;
@@ -90,18 +90,21 @@ TEST(DemoReader, ReadsObjectsPosesAndCurvesAsStored) {
     EXPECT_FLOAT_EQ(cube.position.z, 3.0f);
     EXPECT_FLOAT_EQ(cube.rotation.z, 1.5707964f);
     ASSERT_EQ(cube.curves.size(), 3u);
-    EXPECT_EQ(cube.curves[0].channel, "LocX");
-    EXPECT_EQ(cube.curves[0].interpolation, DemoInterpolation::Bezier);
-    EXPECT_EQ(cube.curves[0].extrapolation, DemoExtrapolation::Cyclic);
-    ASSERT_EQ(cube.curves[0].keys.size(), 2u);
-    const engine::gfx::DemoKey& key = cube.curves[0].keys[1];
-    EXPECT_EQ(
-        (std::vector<float>{key.leftTime, key.leftValue, key.time, key.value, key.rightTime, key.rightValue}),
-        (std::vector<float>{20, 5, 25, 6, 30, 7}));
-    EXPECT_EQ(cube.curves[1].extrapolation, DemoExtrapolation::CyclicExtrapolation);
-    EXPECT_TRUE(cube.curves[1].keys.empty());
-    EXPECT_EQ(cube.curves[2].interpolation, DemoInterpolation::Linear);
-    EXPECT_FLOAT_EQ(cube.curves[2].keys[0].value, 9.0f);
+    const engine::gfx::IpoCurve& locX = cube.curves[0].track;
+    EXPECT_EQ(cube.curves[0].channel->code, 1);
+    EXPECT_EQ(locX.name, "LocX");
+    EXPECT_EQ(locX.interpolation, Interpolation::Bezier);
+    EXPECT_EQ(locX.extrapolation, Extrapolation::Cyclic);
+    ASSERT_EQ(locX.keys.size(), 2u);
+    const engine::gfx::IpoKey& key = locX.keys[1];
+    EXPECT_EQ((std::vector<float>{key.left.time, key.left.value, key.key.time, key.key.value, key.right.time,
+                                  key.right.value}),
+              (std::vector<float>{20, 5, 25, 6, 30, 7}));
+    EXPECT_STREQ(cube.curves[1].channel->name, "dLocY");
+    EXPECT_EQ(cube.curves[1].track.extrapolation, Extrapolation::CyclicExtrapolation);
+    EXPECT_TRUE(cube.curves[1].track.keys.empty());
+    EXPECT_EQ(cube.curves[2].track.interpolation, Interpolation::Linear);
+    EXPECT_FLOAT_EQ(cube.curves[2].track.keys[0].key.value, 9.0f);
 }
 
 TEST(DemoReader, MessagesGivenForFileMagicAndCurveWords) {

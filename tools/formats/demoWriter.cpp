@@ -26,7 +26,7 @@ void DemoWriter::Object(const DemoObjectRecord& object) {
         String(curve.interpolation);
         String(curve.extrapolation);
         out.I32(static_cast<std::int32_t>(curve.keys.size()));
-        for (const DemoKeyRecord& key : curve.keys)
+        for (const IpoKeyRecord& key : curve.keys)
             for (float value :
                  {key.leftTime, key.leftValue, key.time, key.value, key.rightTime, key.rightValue})
                 out.F32(value);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "formats/binaryWriter.h"
+#include "formats/ipoWriter.h"
 
 #include <array>
 #include <cstdint>
@@ -12,17 +13,12 @@
 
 namespace quorvel::formats {
 
-struct DemoKeyRecord {
-    float leftTime, leftValue;
-    float time, value;
-    float rightTime, rightValue;
-};
-
+// The keys are those of the curve file; the codes are spelled as words here.
 struct DemoCurveRecord {
     std::string channel;
     std::string interpolation = "Linear";
     std::string extrapolation = "Constant";
-    std::vector<DemoKeyRecord> keys;
+    std::vector<IpoKeyRecord> keys;
 };
 
 struct DemoObjectRecord {
