@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <unistd.h>
 
 using namespace engine::gfx;
@@ -36,14 +38,26 @@ const char* const kMinimalCode = "-- glsl V\n"
                                  "out vec4 colour;\n"
                                  "void main() { colour = vec4(1.0); }\n";
 
-// The folder of the shipped effects, found from the test program upwards, so the test runs from any
-// working directory.
-std::filesystem::path ContentFolder() {
+// A folder of the repository, found from the test program upwards, so the test runs from any working
+// directory.
+std::filesystem::path RepositoryFolder(const std::string& name) {
     std::filesystem::path folder = std::filesystem::canonical("/proc/self/exe").parent_path();
     for (; !folder.empty() && folder != folder.root_path(); folder = folder.parent_path())
-        if (std::filesystem::exists(folder / "content" / "fx"))
-            return folder / "content" / "fx";
+        if (std::filesystem::exists(folder / "content" / "fx") && std::filesystem::exists(folder / name))
+            return folder / name;
     return {};
+}
+
+// The text of the first code block after a heading of the language's documentation.
+std::string DocumentedCode(const std::string& heading) {
+    std::ifstream in(RepositoryFolder("docs") / "effect-language.md");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string doc = text.str();
+    const std::size_t start = doc.find("```\n", doc.find(heading));
+    const std::size_t end = doc.find("```", start + 4);
+    return start == std::string::npos || end == std::string::npos ? ""
+                                                                  : doc.substr(start + 4, end - start - 4);
 }
 
 } // namespace
@@ -191,7 +205,7 @@ TEST(EffectParser, ReadsAnEffectFileAndNamesAMissingOne) {
 }
 
 TEST(EffectParser, ParsesEveryShippedEffect) {
-    const std::filesystem::path folder = ContentFolder();
+    const std::filesystem::path folder = RepositoryFolder("content/fx");
     ASSERT_FALSE(folder.empty()) << "content/fx not found above the test program";
     const std::map<std::string, std::vector<std::string>> expected = {
         {"litTextured.fx", {"Plain", "RimLight"}},
@@ -215,6 +229,17 @@ TEST(EffectParser, ParsesEveryShippedEffect) {
         }
     }
     EXPECT_EQ(files, 4);
+}
+
+TEST(EffectParser, ParsesTheExamplesOfTheDocumentation) {
+    for (const char* heading : {"## A file at a glance", "## A complete example"}) {
+        const std::string code = DocumentedCode(heading);
+        ASSERT_FALSE(code.empty()) << heading;
+        EffectDiagnostic error;
+        const auto effect = Parse(code, error);
+        ASSERT_TRUE(effect.has_value()) << heading << ": " << error.Text();
+        EXPECT_FALSE(effect->techniques.empty());
+    }
 }
 
 struct BadCase {
