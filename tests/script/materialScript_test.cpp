@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 using engine::gfx::EffectCandidate;
@@ -210,11 +211,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "data/test.efx: effect[1].pass[1].streams[1] must be a string or a number, not a table"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MaterialScriptTest, MissingFileGivesLuasCannotOpenMessage) {
+TEST_F(MaterialScriptTest, UnreadableFilesGiveLuasOwnMessages) {
+    std::filesystem::create_directory(dir.Root() / "data/folder.efx");
     EXPECT_THROW(engine::gfx::ParseMaterialScript("data/none.efx", resources), engine::core::Exception);
+    EXPECT_THROW(engine::gfx::ParseMaterialScript("data/folder.efx", resources), engine::core::Exception);
     std::vector<std::string> rows = quorvel::test::ErrorRows(dir.CloseAndRead());
-    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], "Error in lua script: cannot open data/none.efx: No such file or directory");
+    EXPECT_EQ(rows[1], "Error in lua script: cannot read data/folder.efx: Is a directory");
 }
 
 TEST_F(MaterialScriptTest, ParsingLeavesTheThreadLocaleAsItWas) {
