@@ -4,6 +4,8 @@
 // candidate the device supports; the effect-file shader sets the parameter values when it draws.
 #pragma once
 
+#include "effects/parameterTable.h"
+
 #include <engine/math.h>
 
 #include <boost/shared_ptr.hpp>
@@ -25,7 +27,8 @@ template <typename T>
 using NamedValues = std::vector<std::pair<std::string, T>>;
 
 // The parameter values of one pass, list by list, each in script order. The names are the effect
-// parameters to set, looked up by name in the effect file.
+// parameters to set, looked up by name in the effect file; the effect-file shader fills the handle
+// lists, one handle per value entry in the same order, when it is built (they stay empty here).
 struct ParameterBlock {
     NamedValues<math::Vector4f> float4Values;
     NamedValues<math::Vector3f> float3Values;
@@ -40,6 +43,15 @@ struct ParameterBlock {
     NamedValues<boost::shared_ptr<core::Resource>> textureValues;
     // A texture slot 0 to 6 of the drawn object's material.
     NamedValues<int> slotValues;
+
+    std::vector<ParameterHandle> float4Handles;
+    std::vector<ParameterHandle> float3Handles;
+    std::vector<ParameterHandle> float2Handles;
+    std::vector<ParameterHandle> scalarHandles;
+    std::vector<ParameterHandle> curveHandles;
+    std::vector<ParameterHandle> boolHandles;
+    std::vector<ParameterHandle> textureHandles;
+    std::vector<ParameterHandle> slotHandles;
 };
 
 struct PassDescription {
