@@ -1,0 +1,151 @@
+#include "gpu/glObjects.h"
+
+#include "core/textConversion.h"
+#include "gpu/glCheck.h"
+
+#include <stb_image.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace engine::gpu {
+
+namespace {
+
+std::uint32_t FullChainLevels(std::uint32_t width, std::uint32_t height) {
+    std::uint32_t levels = 1;
+    for (std::uint32_t size = width > height ? width : height; size > 1; size /= 2)
+        ++levels;
+    return levels;
+}
+
+struct PixelLayout {
+    GLint internalFormat;
+    GLenum format;
+    GLenum type;
+};
+
+bool LayoutOf(std::uint32_t format, PixelLayout& layout) {
+    switch (format) {
+    case FormatA8R8G8B8:
+        layout = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE};
+        return true;
+    case FormatX8R8G8B8:
+        layout = {GL_RGB8, GL_RGBA, GL_UNSIGNED_BYTE};
+        return true;
+    case FormatR5G6B5:
+        layout = {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5};
+        return true;
+    default:
+        return false;
+    }
+}
+
+void AllocateLevels(const PixelLayout& layout, std::uint32_t width, std::uint32_t height,
+                    std::uint32_t levels) {
+    for (std::uint32_t level = 0; level < levels; ++level) {
+        GL_CALL(glTexImage2D(GL_TEXTURE_2D, level, layout.internalFormat, width, height, 0, layout.format,
+                             layout.type, nullptr));
+        width = width > 1 ? width / 2 : 1;
+        height = height > 1 ? height / 2 : 1;
+    }
+    // Without this a texture with fewer levels than the full chain is incomplete under mip filtering.
+    GL_CALL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1));
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+} // namespace
+
+GlTexture::GlTexture(ContextToken context, GLuint name, std::uint32_t width, std::uint32_t height,
+                     std::uint32_t levels, std::uint32_t usage, std::uint32_t format)
+    : context(std::move(context)), name(name), width(width), height(height), levels(levels), usage(usage),
+      format(format) {}
+
+GlTexture::~GlTexture() {
+    if (!context->alive)
+        return;
+    if (framebuffer != 0)
+        GL_CALL(glDeleteFramebuffers(1, &framebuffer));
+    GL_CALL(glDeleteTextures(1, &name));
+}
+
+Result GlTexture::GetSurfaceLevel(std::uint32_t level, Surface** surface) {
+    if (surface == nullptr || level != 0 || (usage & UsageRenderTarget) == 0)
+        return kInvalidCall;
+    *surface = new GlSurface(this);
+    return kOk;
+}
+
+GLuint GlTexture::Framebuffer() {
+    if (framebuffer != 0 || !context->alive)
+        return framebuffer;
+    GLint draw = 0, read = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    GL_CALL(glGenFramebuffers(1, &framebuffer));
+    GL_CALL(glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
+    GL_CALL(glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, name, 0));
+    GL_CALL(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, draw));
+    GL_CALL(glBindFramebuffer(GL_READ_FRAMEBUFFER, read));
+    return framebuffer;
+}
+
+Result CreateGlTexture(const ContextToken& context, std::uint32_t width, std::uint32_t height,
+                       std::uint32_t levels, std::uint32_t usage, std::uint32_t format, GlTexture** texture) {
+    PixelLayout layout;
+    if (texture == nullptr || width == 0 || height == 0 || !LayoutOf(format, layout))
+        return kInvalidCall;
+    const std::uint32_t fullChain = FullChainLevels(width, height);
+    if (levels == 0 || levels > fullChain)
+        levels = fullChain;
+    GLuint name = 0;
+    GL_CALL(glGenTextures(1, &name));
+    GL_CALL(glActiveTexture(kScratchTextureUnit));
+    GL_CALL(glBindTexture(GL_TEXTURE_2D, name));
+    AllocateLevels(layout, width, height, levels);
+    *texture = new GlTexture(context, name, width, height, levels, usage, format);
+    return kOk;
+}
+
+Result LoadGlTexture(const ContextToken& context, const std::wstring& path, std::uint32_t maxSize,
+                     GlTexture** texture, std::string* reason) {
+    auto fail = [reason](std::string why) {
+        if (reason != nullptr)
+            *reason = std::move(why);
+        return kFail;
+    };
+    if (texture == nullptr)
+        return kInvalidCall;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(core::WideToNarrow(path).c_str(), "rb"));
+    if (!file)
+        return fail(std::string("cannot open the file: ") + std::strerror(errno));
+    int width = 0, height = 0, channels = 0;
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load_from_file(file.get(), &width, &height, &channels, 4), stbi_image_free);
+    if (!pixels)
+        return fail(std::string("not a readable image: ") + stbi_failure_reason());
+    if (std::uint32_t(width) > maxSize || std::uint32_t(height) > maxSize)
+        return fail("the image is " + std::to_string(width) + "x" + std::to_string(height) +
+                    ", larger than the device's limit of " + std::to_string(maxSize));
+
+    const std::uint32_t levels = FullChainLevels(width, height);
+    GLuint name = 0;
+    GL_CALL(glGenTextures(1, &name));
+    GL_CALL(glActiveTexture(kScratchTextureUnit));
+    GL_CALL(glBindTexture(GL_TEXTURE_2D, name));
+    GL_CALL(glPixelStorei(GL_UNPACK_ALIGNMENT, 1));
+    // Rows go up as stored, top row first, which matches Direct3D's texture coordinates (v = 0 at top).
+    GL_CALL(
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get()));
+    GL_CALL(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1));
+    GL_CALL(glGenerateMipmap(GL_TEXTURE_2D));
+    *texture = new GlTexture(context, name, width, height, levels, 0, FormatA8R8G8B8);
+    return kOk;
+}
+
+} // namespace engine::gpu
