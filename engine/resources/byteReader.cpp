@@ -3,17 +3,23 @@
 #include "core/logging.h"
 
 #include <bit>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace engine::core {
 
 bool LoadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Only a regular file has a size to trust: a folder or a device is "not found" like a missing file.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    std::ifstream in(path, std::ios::binary);
+    if (error || !in)
+        return false;
+    bytes.resize(size);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+    return static_cast<std::uintmax_t>(in.gcount()) == size;
 }
 
 float DecodeFloat(const std::uint8_t* bytes) {

@@ -162,7 +162,11 @@ TEST(TVOReader, MissingFileAndWrongMagicUseTheirMessages) {
     {
         ScopedLogDirectory dir;
         EXPECT_THROW(ReadTVOFile(L"data/none.tvo"), Exception);
-        EXPECT_EQ(CountRows(dir.CloseAndRead(), "ERROR", "data/none.tvo mesh not found"), 1);
+        // A folder cannot be read as a file either.
+        EXPECT_THROW(ReadTVOFile(L"data"), Exception);
+        const std::string log = dir.CloseAndRead();
+        EXPECT_EQ(CountRows(log, "ERROR", "data/none.tvo mesh not found"), 1);
+        EXPECT_EQ(CountRows(log, "ERROR", "data mesh not found"), 1);
     }
     for (const std::string magic : {"TLVX", "TL"}) {
         ScopedLogDirectory dir;
