@@ -7,12 +7,16 @@ Node::Node(Spatial* parent) {
 }
 
 Node::~Node() {
-    children.clear();
+    ClearChildren();
 }
 
 int Node::AddChild(boost::shared_ptr<Spatial> child) {
     children.push_back(std::move(child));
     return static_cast<int>(children.size()) - 1;
+}
+
+void Node::ClearChildren() {
+    children.clear();
 }
 
 void Node::Update(Renderer* renderer) {

@@ -17,6 +17,8 @@ public:
 
     // Appends the child and returns its index. The child's parent link is left to its creator.
     int AddChild(boost::shared_ptr<Spatial> child);
+    // Drops every child; the children's parent links are left as they were.
+    void ClearChildren();
     const std::vector<boost::shared_ptr<Spatial>>& GetChildren() const { return children; }
 
     void Update(Renderer* renderer) override;

@@ -104,11 +104,17 @@ TEST(SceneGraph, AddChildReturnsTheIndexAndTheWalkReachesEveryChild) {
 
 TEST(SceneGraph, NodeReleasesItsChildren) {
     boost::weak_ptr<Probe> watched;
+    boost::weak_ptr<Probe> cleared;
     {
         Node node(nullptr);
         auto probe = boost::make_shared<Probe>();
-        watched = probe;
+        cleared = probe;
         node.AddChild(probe);
+        probe.reset();
+        node.ClearChildren();
+        EXPECT_TRUE(cleared.expired());
+        EXPECT_EQ(node.AddChild(boost::make_shared<Probe>()), 0);
+        watched = boost::static_pointer_cast<Probe>(node.GetChildren()[0]);
     }
     EXPECT_TRUE(watched.expired());
 }
