@@ -75,6 +75,19 @@ TEST(TVODescribe, StopsWhereTheFileBreaks) {
     EXPECT_THAT(DescribeTVO(file.Data()), EndsWith("@24 texture-coordinate chunk, size 13\n"
                                                    "! size 13 is not a multiple of 8\n"));
     EXPECT_THAT(DescribeTVO(TVOWriter("OBJ!").Data()), EndsWith("! the magic is not \"TLVO\"\n"));
+    // What the engine rejects once the whole mesh is read is flagged after the end chunk.
+    TVOWriter mismatched;
+    mismatched.Positions({{1, 2, 3}});
+    mismatched.Normals({});
+    mismatched.End();
+    EXPECT_THAT(DescribeTVO(mismatched.Data()),
+                EndsWith("! the data chunks hold different record counts (positions 1, normals 0)\n"));
+    TVOWriter pastLast;
+    pastLast.Positions({{1, 2, 3}});
+    pastLast.Indices(2, {0, 1});
+    pastLast.End();
+    EXPECT_THAT(DescribeTVO(pastLast.Data()),
+                EndsWith("@40 end chunk\n! an index refers to vertex 1, past the last of the 1 vertices\n"));
     ExpectEveryPrefixEndsInAProblemLine(SmallMesh().Data(), DescribeTVO);
 }
 
@@ -93,6 +106,12 @@ TEST(DemoDescribe, StopsWhereTheFileBreaks) {
     DemoWriter file;
     file.Header(1, 10);
     file.Raw().I32(-4);
+    DemoObjectRecord object;
+    object.curves = {{"LocW", "Linear", "Constant", {}}};
+    EXPECT_THAT(
+        DescribeDemo(DemoWriter::Scene(1, {object}).Data()),
+        EndsWith(
+            "    curve LocW, Linear, Constant, 0 keys\n! unknown channel of curve 0 of object 0 \"LocW\"\n"));
     EXPECT_THAT(DescribeDemo(file.Data()),
                 EndsWith("@12 object 0: \n! the type of object 0 has a negative length (-4)\n"));
     ExpectEveryPrefixEndsInAProblemLine(SmallScene().Data(), DescribeDemo);

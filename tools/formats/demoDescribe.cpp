@@ -2,12 +2,27 @@
 
 #include "formats/describeSupport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 namespace quorvel::formats {
 
 namespace {
+
+// The words the engine accepts; anything else stops the scene from loading.
+constexpr std::string_view kChannels[] = {"Time",  "LocX",   "LocY",   "LocZ",   "dLocX", "dLocY",
+                                          "dLocZ", "ScaleX", "ScaleY", "ScaleZ", "dRotX", "RotX",
+                                          "dRotY", "RotY",   "dRotZ",  "RotZ"};
+constexpr std::string_view kInterpolations[] = {"Constant", "Linear", "Bezier"};
+constexpr std::string_view kExtrapolations[] = {"Constant", "Cyclic", "Cyclic_extrapolation"};
+
+template <std::size_t N>
+void ExpectWord(const std::string& word, const std::string_view (&words)[N], const std::string& what) {
+    if (std::find(std::begin(words), std::end(words), word) == std::end(words))
+        throw std::out_of_range("unknown " + what + " \"" + word + "\"");
+}
 
 class DemoDescriber {
 public:
@@ -26,6 +41,8 @@ public:
                 << " s)\n";
             if (count < 0)
                 throw std::out_of_range("negative object count");
+            if (length < 0)
+                throw std::out_of_range("negative scene length");
             for (std::int32_t i = 0; i < count; ++i)
                 Object(i);
             if (cursor.Left() > 0)
@@ -67,6 +84,9 @@ private:
         const std::int32_t keys = cursor.I32("the key count of " + where);
         out << "    curve " << channel << ", " << interpolation << ", " << extrapolation << ", " << keys
             << " keys\n";
+        ExpectWord(channel, kChannels, "channel of " + where);
+        ExpectWord(interpolation, kInterpolations, "interpolation of " + where);
+        ExpectWord(extrapolation, kExtrapolations, "extrapolation of " + where);
         if (keys < 0)
             throw std::out_of_range("negative key count of " + where);
         for (std::int32_t k = 0; k < keys; ++k) {

@@ -2,7 +2,9 @@
 
 #include "formats/describeSupport.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 namespace quorvel::formats {
@@ -10,6 +12,9 @@ namespace quorvel::formats {
 namespace {
 
 constexpr std::size_t kIndicesPerLine = 16;
+constexpr std::size_t kMaxTextureNames = 7;
+enum RecordKind { kPositions, kNormals, kTexCoords };
+const char* const kRecordNames[] = {"positions", "normals", "texture coordinates"};
 
 std::string EffectName(std::int32_t key) {
     switch (key) {
@@ -39,6 +44,7 @@ public:
                 throw std::out_of_range("the magic is not \"TLVO\"");
             while (Chunk()) {
             }
+            CheckVertices();
             if (cursor.Left() > 0)
                 out << cursor.Left() << " bytes after the end chunk, not read\n";
         } catch (const std::out_of_range& broken) {
@@ -63,13 +69,13 @@ private:
             Extents();
             break;
         case 3:
-            Vectors("position chunk");
+            Vectors("position chunk", kPositions);
             break;
         case 4:
             Indices();
             break;
         case 5:
-            Vectors("normal chunk");
+            Vectors("normal chunk", kNormals);
             break;
         case 6:
             TexCoords();
@@ -103,11 +109,17 @@ private:
 
     void Material() {
         out << "material chunk, size " << cursor.I32("the size of the material chunk");
-        out << ": " << EffectName(cursor.I32("the built-in effect key"));
+        const std::int32_t key = cursor.I32("the built-in effect key");
+        out << ": " << EffectName(key);
         const std::int32_t count = cursor.I32("the texture count");
         out << ", " << count << " texture names\n";
+        if (key < 0 || key > 3)
+            throw std::out_of_range("built-in effect key " + std::to_string(key) + " is outside 0-3");
         if (count < 0)
             throw std::out_of_range("negative texture count");
+        textureNames += count;
+        if (textureNames > kMaxTextureNames)
+            throw std::out_of_range("more than seven texture names (" + std::to_string(textureNames) + ")");
         for (std::int32_t i = 0; i < count; ++i) {
             const std::string name = cursor.String("texture name " + std::to_string(i));
             if (name.empty())
@@ -124,8 +136,9 @@ private:
         out << ": " << FormatFloats({v[0], v[1], v[2]}) << " to " << FormatFloats({v[3], v[4], v[5]}) << '\n';
     }
 
-    void Vectors(const std::string& chunk) {
+    void Vectors(const std::string& chunk, int kind) {
         const std::size_t size = RecordBytes(chunk, 12);
+        records[kind] = size / 12;
         for (std::size_t i = 0; i < size / 12; ++i) {
             const float x = cursor.F32("the records"), y = cursor.F32("the records"),
                         z = cursor.F32("the records");
@@ -135,6 +148,7 @@ private:
 
     void TexCoords() {
         const std::size_t size = RecordBytes("texture-coordinate chunk", 8);
+        records[kTexCoords] = size / 8;
         for (std::size_t i = 0; i < size / 8; ++i) {
             const float u = cursor.F32("the records"), v = cursor.F32("the records");
             out << "    " << i << ": " << FormatFloats({u, v}) << '\n';
@@ -152,9 +166,12 @@ private:
             throw std::out_of_range("size does not hold whole " + std::to_string(width) + "-byte indices");
         const std::size_t count = static_cast<std::size_t>(size - 4) / width;
         out << ": " << count << " indices of " << width << " bytes";
+        indexCount = count;
+        maxIndex = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            out << (i % kIndicesPerLine == 0 ? "\n    " : " ");
-            out << (width == 4 ? cursor.U32("the indices") : cursor.U16("the indices"));
+            const std::uint32_t index = width == 4 ? cursor.U32("the indices") : cursor.U16("the indices");
+            maxIndex = std::max(maxIndex, index);
+            out << (i % kIndicesPerLine == 0 ? "\n    " : " ") << index;
         }
         out << '\n';
     }
@@ -166,8 +183,34 @@ private:
         out << ": skipped\n";
     }
 
+    // What the engine checks once the whole mesh is read: one record per vertex in every data chunk,
+    // and indices below the vertex count.
+    void CheckVertices() const {
+        std::string counts;
+        std::optional<std::size_t> first;
+        bool differ = false;
+        for (int kind : {kPositions, kNormals, kTexCoords}) {
+            if (!records[kind])
+                continue;
+            first = first.value_or(*records[kind]);
+            differ = differ || *records[kind] != *first;
+            counts += (counts.empty() ? "" : ", ") + std::string(kRecordNames[kind]) + " " +
+                      std::to_string(*records[kind]);
+        }
+        if (differ)
+            throw std::out_of_range("the data chunks hold different record counts (" + counts + ")");
+        const std::size_t vertices = records[kPositions].value_or(0);
+        if (indexCount > 0 && maxIndex >= vertices)
+            throw std::out_of_range("an index refers to vertex " + std::to_string(maxIndex) +
+                                    ", past the last of the " + std::to_string(vertices) + " vertices");
+    }
+
     ByteCursor cursor;
     std::ostringstream out;
+    std::size_t textureNames = 0;
+    std::optional<std::size_t> records[3];
+    std::size_t indexCount = 0;
+    std::uint32_t maxIndex = 0;
 };
 
 } // namespace
