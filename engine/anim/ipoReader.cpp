@@ -4,7 +4,6 @@
 #include "resources/byteReader.h"
 
 #include <cstring>
-#include <ios>
 
 namespace engine::gfx {
 
@@ -46,13 +45,7 @@ int ReadExtrapolation(core::ByteReader& reader) {
 
 std::vector<IpoCurve> ReadIpoFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    // A folder of that name opens but throws on reading.
-    bool loaded = false;
-    try {
-        loaded = core::LoadFileBytes(path, bytes);
-    } catch (const std::ios_base::failure&) {
-    }
-    if (!loaded)
+    if (!core::LoadFileBytes(path, bytes))
         LOG_ERROR("No such ipo file found " + path);
     return ParseIpo(bytes, path);
 }

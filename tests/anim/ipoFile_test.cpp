@@ -154,6 +154,11 @@ TEST_F(IpoFileTest, MissingFileIsReported) {
     ExpectRejected("No such ipo file found data/custom.ipo");
 }
 
+TEST_F(IpoFileTest, FolderInPlaceOfTheFileIsReportedAsMissing) {
+    std::filesystem::create_directory(kPath);
+    ExpectRejected("No such ipo file found data/custom.ipo");
+}
+
 TEST_F(IpoFileTest, WrongMagicIsReported) {
     IpoWriter writer("IPOX");
     writer.Count(0);
