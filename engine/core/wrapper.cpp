@@ -4,6 +4,7 @@
 #include "core/input.h"
 #include "core/kernel.h"
 #include "core/timer.h"
+#include "platform/window.h"
 
 namespace engine {
 
@@ -43,6 +44,18 @@ bool isHeld(int key) {
 }
 bool isReleased(int key) {
     return core::Input::Get()->IsReleased(key);
+}
+
+gpu::Device* Direct3DDevice() {
+    return core::CWin32Window::Get()->device;
+}
+
+gpu::Caps GetDirect3DCaps() {
+    return core::CWin32Window::Get()->caps;
+}
+
+void SetWindowTitle(std::wstring title) {
+    core::CWin32Window::Get()->SetTitle(title);
 }
 
 } // namespace engine

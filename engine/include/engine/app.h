@@ -2,8 +2,15 @@
 // ask for the time and the keys, and quit.
 #pragma once
 
+#include <engine/deviceCaps.h>
 #include <engine/export.h>
 #include <engine/module.h>
+
+#include <string>
+
+namespace engine::gpu {
+class Device;
+} // namespace engine::gpu
 
 namespace engine {
 
@@ -24,5 +31,12 @@ ENGINE_API double GetSinceLast();
 ENGINE_API bool isPressed(int key);
 ENGINE_API bool isHeld(int key);
 ENGINE_API bool isReleased(int key);
+
+// The main window's graphics device, without an added reference; null before the window has one.
+ENGINE_API gpu::Device* Direct3DDevice();
+// A copy of the device's capabilities.
+ENGINE_API gpu::Caps GetDirect3DCaps();
+// Sets the main window's caption; does nothing while there is no window.
+ENGINE_API void SetWindowTitle(std::wstring title);
 
 } // namespace engine

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <engine/app.h>
+#include <engine/deviceCaps.h>
 #include <engine/exception.h>
 #include <engine/math.h>
 #include <engine/module.h>
 #include <engine/singleton.h>
+#include <engine/windowSettings.h>
