@@ -119,8 +119,9 @@ private:
         if (key < 0 || key > kMaxBuiltinEffect)
             reader.Fail("built-in effect key " + std::to_string(key) + " of " + chunk + " is outside 0-3");
         data.builtinEffect = key;
+        // A name takes at least its length field and the terminating byte.
         const std::size_t count =
-            reader.CheckCount(reader.ReadInt("the texture count"), 4, "the texture count");
+            reader.CheckCount(reader.ReadInt("the texture count"), 5, "the texture count");
         if (data.textureNames.size() + count > kMaxTextureNames)
             reader.Fail("more than seven texture names (" + std::to_string(data.textureNames.size() + count) +
                         ") in " + chunk);
