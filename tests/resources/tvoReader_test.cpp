@@ -287,6 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
                       f.Raw().I32(0);
                       f.Raw().I32(1);
                       f.Raw().I32(0);
+                      f.End();
                   }},
         Malformed{"size 13 of the texture-coordinate chunk at byte 4 is not a multiple of 8",
                   [](TVOWriter& f) { f.ChunkHeader(6, 13); }},
