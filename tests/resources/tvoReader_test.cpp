@@ -220,6 +220,10 @@ struct Malformed {
     void (*build)(TVOWriter& file);
 };
 
+void PrintTo(const Malformed& malformed, std::ostream* out) {
+    *out << '"' << malformed.expected << '"';
+}
+
 class TVOReaderMalformed : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(TVOReaderMalformed, ReportsTheFileAndWhatIsWrong) {
