@@ -305,15 +305,18 @@ private:
         const int opened = current.line;
         Advance();
         while (!Failed() && !AcceptSymbol('>')) {
-            if (current.kind == TokenKind::End)
-                return Fail(opened, "annotation list opened here is not closed with '>'"), annotations;
+            if (current.kind == TokenKind::End) {
+                Fail(opened, "annotation list opened here is not closed with '>'");
+                break;
+            }
             Annotation annotation;
             annotation.line = current.line;
             const std::string type = current.kind == TokenKind::Identifier ? current.text : "";
-            if (type != "bool" && type != "int" && type != "float" && type != "string")
-                return Fail(current.line,
-                            "annotation type must be bool, int, float or string, found " + Describe(current)),
-                       annotations;
+            if (type != "bool" && type != "int" && type != "float" && type != "string") {
+                Fail(current.line,
+                     "annotation type must be bool, int, float or string, found " + Describe(current));
+                break;
+            }
             Advance();
             annotation.name = ExpectIdentifier("an annotation name");
             if (FindAnnotation(annotations, annotation.name))
@@ -326,10 +329,12 @@ private:
                 annotation.value = ParseNumber<int>("an integer for " + what);
             else if (type == "float")
                 annotation.value = ParseNumber<float>("a number for " + what);
-            else if (current.kind == TokenKind::String)
-                annotation.value = current.text, Advance();
-            else
+            else if (current.kind == TokenKind::String) {
+                annotation.value = current.text;
+                Advance();
+            } else {
                 Fail(current.line, "expected a quoted string for " + what + ", found " + Describe(current));
+            }
             ExpectSymbol(';', "after annotation '" + annotation.name + "'");
             annotations.push_back(std::move(annotation));
         }

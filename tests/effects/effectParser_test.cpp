@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -240,6 +241,34 @@ TEST(EffectParser, ParsesTheExamplesOfTheDocumentation) {
         ASSERT_TRUE(effect.has_value()) << heading << ": " << error.Text();
         EXPECT_FALSE(effect->techniques.empty());
     }
+}
+
+// Every cut of a real effect file, and every byte of it replaced by characters that matter to the
+// parser, either parses or fails on a line of the text: nothing crashes or reads past it (the
+// sanitizer build checks the reads).
+TEST(EffectParser, CutOrCorruptedTextFailsOnALineOfTheText) {
+    std::ifstream in(RepositoryFolder("content/fx") / "postprocess.fx");
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    const std::string text = buffer.str();
+    ASSERT_GT(text.size(), 1000u);
+    const int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
+    auto check = [&](const std::string& variant) {
+        EffectDiagnostic error;
+        if (!Parse(variant, error)) {
+            EXPECT_GE(error.line, 1);
+            EXPECT_LE(error.line, lines);
+            EXPECT_FALSE(error.message.empty());
+        }
+    };
+    for (std::size_t length = 0; length < text.size(); length += 3)
+        check(text.substr(0, length));
+    for (std::size_t at = 0; at < text.size(); at += 13)
+        for (char c : {'{', '}', '<', '"', '\0', '\n', '-'}) {
+            std::string variant = text;
+            variant[at] = c;
+            check(variant);
+        }
 }
 
 struct BadCase {
