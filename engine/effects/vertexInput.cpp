@@ -31,13 +31,6 @@ std::optional<VertexInput> FindVertexInput(std::string_view name) {
     return std::nullopt;
 }
 
-std::string VertexInputName(VertexUsage usage, int usageIndex) {
-    for (const NamedInput& input : kInputs)
-        if (input.usage == usage && input.usageIndex == usageIndex)
-            return input.name;
-    return {};
-}
-
 const char* VertexInputNameList() {
     return "POSITION, NORMAL, TANGENT, BINORMAL, TEXCOORD0 to TEXCOORD7, COLOR0, COLOR1";
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace engine::gfx {
@@ -22,8 +21,6 @@ inline constexpr int kVertexInputCount = 14;
 
 // The input a GLSL name stands for ("TEXCOORD1" -> texture coordinate 1), or nothing.
 std::optional<VertexInput> FindVertexInput(std::string_view name);
-// The GLSL name of a usage and index, or empty when the language has none for it.
-std::string VertexInputName(VertexUsage usage, int usageIndex);
 // The names the language knows, for messages: "POSITION, NORMAL, ...".
 const char* VertexInputNameList();
 
