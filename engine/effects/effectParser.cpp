@@ -34,6 +34,24 @@ std::optional<ParameterType> TypeFromName(const std::string& name) {
     return std::nullopt;
 }
 
+// Words a uniform cannot be named: GLSL 3.30's keywords and the names the code relies on. A parameter
+// of such a name would break the generated declarations, far from the line that caused it.
+bool IsGlslWord(const std::string& name) {
+    static const std::set<std::string> kWords = {
+        "attribute",   "const",         "uniform", "varying",   "layout",    "centroid",  "flat",
+        "smooth",      "noperspective", "break",   "continue",  "do",        "for",       "while",
+        "switch",      "case",          "default", "if",        "else",      "in",        "out",
+        "inout",       "float",         "int",     "void",      "bool",      "true",      "false",
+        "invariant",   "discard",       "return",  "mat2",      "mat3",      "mat4",      "mat2x2",
+        "mat2x3",      "mat2x4",        "mat3x2",  "mat3x3",    "mat3x4",    "mat4x2",    "mat4x3",
+        "mat4x4",      "vec2",          "vec3",    "vec4",      "ivec2",     "ivec3",     "ivec4",
+        "bvec2",       "bvec3",         "bvec4",   "uint",      "uvec2",     "uvec3",     "uvec4",
+        "lowp",        "mediump",       "highp",   "precision", "sampler1D", "sampler2D", "sampler3D",
+        "samplerCube", "struct",        "main",    "texture",   "input",     "output",    "sample",
+        "patch"};
+    return kWords.count(name) != 0;
+}
+
 template <class E>
 using ValueNames = std::initializer_list<std::pair<const char*, E>>;
 
@@ -223,7 +241,7 @@ private:
             if (other.name == name)
                 return Fail(line, "parameter '" + name + "' is already declared on line " +
                                       std::to_string(other.line));
-        if (name.rfind("gl_", 0) == 0 || name.find("__") != std::string::npos)
+        if (name.rfind("gl_", 0) == 0 || name.find("__") != std::string::npos || IsGlslWord(name))
             Fail(line, "parameter name '" + name + "' is reserved by GLSL");
         else if (FindVertexInput(name))
             Fail(line, "parameter name '" + name + "' is taken by the vertex input of that name");

@@ -361,6 +361,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"missing semicolon", "float a\nfloat b;", 2, "expected ';' at the end of parameter 'a'"},
         BadCase{"unknown type", "double d;", 1, "expected a parameter declaration or 'technique'"},
         BadCase{"reserved parameter name", "float gl_Thing;", 1, "reserved by GLSL"},
+        BadCase{"parameter named like a GLSL keyword", "float ok;\nfloat4 uniform;", 2,
+                "'uniform' is reserved by GLSL"},
         BadCase{"parameter named like an input", "float3 NORMAL;", 1, "taken by the vertex input"},
         BadCase{"stray character", "float a;\n@", 2, "unexpected character '@'"},
         BadCase{"control byte", std::string("float a;\n\x01"), 2, "unexpected byte 1"},
