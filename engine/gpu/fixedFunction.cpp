@@ -145,7 +145,7 @@ void FixedFunction::Upload(const FixedFunctionInputs& inputs, unsigned dirty) {
         UploadColor(at.emissive, inputs.material->emissive);
         GL_CALL(glUniform1f(at.power, inputs.material->power));
     }
-    if ((dirty & (DirtyLights | DirtyTransforms)) != 0)
+    if ((dirty & (DirtyLights | DirtyView)) != 0)
         UploadLights(inputs);
     if ((dirty & DirtyFlags) != 0) {
         const Color a = inputs.ambient;

@@ -27,12 +27,14 @@ struct FixedFunctionInputs {
 
 class FixedFunction {
 public:
+    // Lights live in view space, so a new view matrix uploads them again; a new world matrix does not.
     enum Dirty : unsigned {
         DirtyTransforms = 1,
         DirtyMaterial = 2,
         DirtyLights = 4,
         DirtyFlags = 8,
-        DirtyAll = 15,
+        DirtyView = 16,
+        DirtyAll = 31,
     };
 
     Result Build(std::string& diagnostics);

@@ -87,7 +87,8 @@ Result GlDevice::SetTransform(TransformState state, const math::Matrix4x4& matri
     if (target == nullptr)
         return kInvalidCall;
     *target = matrix;
-    fixedDirty |= FixedFunction::DirtyTransforms;
+    fixedDirty |= state == TransformView ? FixedFunction::DirtyTransforms | FixedFunction::DirtyView
+                                         : FixedFunction::DirtyTransforms;
     return kOk;
 }
 
