@@ -1,0 +1,25 @@
+#include "render/mesh.h"
+
+#include "render/material.h"
+#include "render/renderObject.h"
+
+#include <boost/make_shared.hpp>
+
+namespace engine::gfx {
+
+Mesh::~Mesh() = default;
+
+boost::shared_ptr<RenderObject> Mesh::CreateRenderObject() {
+    auto object = boost::make_shared<RenderObject>();
+    object->numVertices = vertexCount;
+    object->primitiveCount = primitiveCount;
+    object->vertexBuffer = vertexBuffer.Get();
+    object->indexBuffer = indexBuffer.Get();
+    object->declaration = declaration.Get();
+    object->material = material;
+    object->primitiveType = primitiveType;
+    object->stride = stride;
+    return object;
+}
+
+} // namespace engine::gfx

@@ -1,0 +1,93 @@
+// The renderer module: each pass of the main loop it walks the scene from its internal root so that
+// geometry submits render objects, sorts the queue, lets shaders prepare, draws the queue in batches
+// that share shader state, builds render-target pictures by stretching the back buffer into their
+// textures, refreshes "lastFrame" at most 25 times a second, presents, and recovers a lost device.
+#pragma once
+
+#include "gpu/device.h"
+#include "render/drawStateCache.h"
+#include "render/renderQueue.h"
+
+#include <engine/module.h>
+
+#include <boost/shared_ptr.hpp>
+
+#include <cstdint>
+#include <vector>
+
+namespace engine::core::resources {
+class RenderTargetTexture;
+} // namespace engine::core::resources
+
+namespace engine::gfx {
+
+class Node;
+class Spatial;
+
+class Renderer : public core::Module {
+public:
+    // Waits between tests of a lost device; replaceable so tests need not sleep.
+    using SleepFunction = void (*)(std::uint32_t milliseconds);
+    static constexpr std::uint32_t kLostDeviceSleepMs = 200;
+    // "lastFrame" is refreshed when this many seconds have gathered.
+    static constexpr double kLastFramePeriod = 0.04;
+
+    Renderer();
+    ~Renderer() override;
+
+    bool Start() override;
+    // One frame.
+    void Update() override;
+    void Stop() override;
+
+    // Queues the object once for every shader of its material's effect, in pass order. An object
+    // without a material or effect queues nothing.
+    void Submit(boost::shared_ptr<RenderObject> object);
+    void SortQueue();
+
+    boost::shared_ptr<Node> GetRootNode() const { return root; }
+    // Detaches every child of the internal root.
+    void ClearRoot();
+    void AttachToRoot(boost::shared_ptr<Spatial> scene);
+    // Keeps the scene alive while it is drawn.
+    void SetScene(boost::shared_ptr<Spatial> scene);
+
+    DrawStateCache& GetDrawStateCache() { return drawState; }
+    const std::vector<QueueEntry>& GetQueue() const { return queue; }
+    bool IsDeviceLost() const { return deviceLost; }
+    double GetCopyTimer() const { return copyTimer; }
+    void SetSleepFunction(SleepFunction function) { sleep = function; }
+
+private:
+    // Step by step, one frame: recover the device, draw, present.
+    bool RecoverDevice(gpu::Device& device);
+    void FirstFrameSetup();
+    void DrawScene(gpu::Device& device);
+    void PrepareShaders();
+    void DrawQueue(gpu::Device& device);
+    void Flush(Shader& leader, std::vector<BatchEntry>& batch);
+    void SwitchTarget(gpu::Device& device, Shader& shader);
+    void RefreshLastFrame(gpu::Device& device);
+    void Present(gpu::Device& device);
+    // Stretches the back buffer into level 0 of the target's texture, when both exist.
+    void CopyBackBufferInto(gpu::Device& device, core::resources::RenderTargetTexture* target);
+    void ClearTargetAndDepth(gpu::Device& device);
+    void FetchBackBuffer(gpu::Device& device);
+
+    bool deviceLost = false;
+    boost::shared_ptr<Node> root;
+    boost::shared_ptr<Spatial> scene;
+    gpu::Ref<gpu::Surface> backBuffer;
+    DrawStateCache drawState;
+    std::vector<QueueEntry> queue;
+
+    // Set up by the first frame that reaches the drawing steps, then kept.
+    bool framesStarted = false;
+    boost::shared_ptr<core::resources::RenderTargetTexture> currentTarget;
+    boost::shared_ptr<core::resources::RenderTargetTexture> lastFrame;
+    double copyTimer = 0.0;
+
+    SleepFunction sleep;
+};
+
+} // namespace engine::gfx
