@@ -1,7 +1,9 @@
 #include "script/materialScript.h"
 
+#include "anim/ipoFile.h"
 #include "core/logging.h"
 #include "core/textConversion.h"
+#include "resources/resourceTypes.h"
 #include "script/luaWrapper.h"
 
 #include <algorithm>
@@ -145,6 +147,18 @@ EffectCandidate ReadCandidate(const LuaRef& candidate, MaterialScriptResources& 
     return result;
 }
 
+class EngineResources : public MaterialScriptResources {
+public:
+    boost::shared_ptr<core::Resource> LoadTexture(const std::wstring& path) override {
+        return core::ResourceManager::Get()->GetResource<core::resources::ManagedTexture>(path);
+    }
+    boost::shared_ptr<core::Resource> GetRenderTarget(const std::wstring& name) override {
+        return core::ResourceManager::Get()->GetResource<core::resources::RenderTargetTexture>(name);
+    }
+    // Reached only when a script names a curve, so scripts without curves never load the curve file.
+    const float* FindCurve(const std::string& name) override { return IPOFile::Get()->Find(name); }
+};
+
 } // namespace
 
 std::vector<EffectCandidate> ParseMaterialScript(std::string scriptPath, MaterialScriptResources& resources) {
@@ -160,6 +174,11 @@ std::vector<EffectCandidate> ParseMaterialScript(std::string scriptPath, Materia
         candidates.begin(), candidates.end(),
         [](const EffectCandidate& a, const EffectCandidate& b) { return a.priority > b.priority; });
     return candidates;
+}
+
+std::vector<EffectCandidate> ParseMaterialScript(std::string scriptPath) {
+    EngineResources resources;
+    return ParseMaterialScript(std::move(scriptPath), resources);
 }
 
 } // namespace engine::gfx

@@ -91,5 +91,7 @@ public:
 // every curve name is looked up. Any fault in the script is an ERROR row (which throws); nothing is
 // returned then.
 std::vector<EffectCandidate> ParseMaterialScript(std::string scriptPath, MaterialScriptResources& resources);
+// The same with the engine's resource manager and global curve player answering the script.
+std::vector<EffectCandidate> ParseMaterialScript(std::string scriptPath);
 
 } // namespace engine::gfx
