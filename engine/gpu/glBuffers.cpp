@@ -76,4 +76,27 @@ Result GlBuffer::Unlock() {
     return kOk;
 }
 
+Result GlIndexBuffer::Unlock() {
+    const Result result = buffer.Unlock();
+    if (Failed(result))
+        return result;
+    const std::uint32_t count = buffer.Length() / IndexSize();
+    std::uint32_t low = 0xFFFFFFFFu, high = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t index;
+        if (format == FormatIndex32) {
+            std::memcpy(&index, buffer.Data() + 4 * i, 4);
+        } else {
+            std::uint16_t narrow;
+            std::memcpy(&narrow, buffer.Data() + 2 * i, 2);
+            index = narrow;
+        }
+        low = index < low ? index : low;
+        high = index > high ? index : high;
+    }
+    minIndex = count > 0 ? low : 0;
+    maxIndex = high;
+    return kOk;
+}
+
 } // namespace engine::gpu

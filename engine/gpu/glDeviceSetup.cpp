@@ -343,7 +343,9 @@ Result GlDevice::CreateVertexDeclaration(const VertexElement* elements, VertexDe
                                          {0, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 0}};
     std::vector<VertexElement> list;
     std::vector<GlAttribute> attributes;
+    static const std::uint32_t kSizes[] = {4, 8, 12, 16, 4};
     unsigned used = 0;
+    std::uint32_t vertexSize = 0;
     for (const VertexElement* e = elements; e->stream != kDeclEnd.stream; ++e) {
         const int location = AttributeLocation(e->usage, e->usageIndex);
         if (e->stream != 0 || e->type > DeclColor || location < 0 || (used & (1u << location)) != 0 ||
@@ -355,8 +357,9 @@ Result GlDevice::CreateVertexDeclaration(const VertexElement* elements, VertexDe
         attribute.offset = e->offset;
         attributes.push_back(attribute);
         list.push_back(*e);
+        vertexSize = std::max(vertexSize, e->offset + kSizes[e->type]);
     }
-    *out = new GlVertexDeclaration(std::move(list), std::move(attributes));
+    *out = new GlVertexDeclaration(std::move(list), std::move(attributes), vertexSize);
     return kOk;
 }
 

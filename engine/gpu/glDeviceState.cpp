@@ -383,6 +383,12 @@ Result GlDevice::DrawIndexedPrimitive(std::uint32_t type, std::int32_t baseVerte
     const std::uint64_t indexSize = indexBuffer->IndexSize();
     if ((std::uint64_t(startIndex) + std::uint64_t(count)) * indexSize > indexBuffer->Length())
         return kInvalidCall;
+    // No index may reach outside the vertex buffer: a bad mesh gives a failed draw, never a read past it.
+    const std::int64_t first = std::int64_t(baseVertexIndex) + indexBuffer->MinIndex();
+    const std::int64_t last = std::int64_t(baseVertexIndex) + indexBuffer->MaxIndex();
+    if (first < 0 || streamOffset + std::uint64_t(last) * streamStride + declaration->VertexSize() >
+                         vertexBuffer->Length())
+        return kInvalidCall;
     if (primitiveCount == 0)
         return kOk;
     PrepareDraw();

@@ -68,13 +68,17 @@ public:
     Result Lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) override {
         return buffer.Lock(offset, size, data, flags);
     }
-    Result Unlock() override { return buffer.Unlock(); }
+    // Also finds the range of the indices, which draws check against the vertex buffer.
+    Result Unlock() override;
     GLuint Name() const { return buffer.Name(); }
     std::uint32_t IndexSize() const { return format == FormatIndex32 ? 4 : 2; }
+    std::uint32_t MinIndex() const { return minIndex; }
+    std::uint32_t MaxIndex() const { return maxIndex; }
 
 private:
     GlBuffer buffer;
     std::uint32_t format;
+    std::uint32_t minIndex = 0, maxIndex = 0;
 };
 
 struct GlAttribute {
@@ -87,14 +91,18 @@ struct GlAttribute {
 
 class GlVertexDeclaration : public VertexDeclaration {
 public:
-    GlVertexDeclaration(std::vector<VertexElement> elements, std::vector<GlAttribute> attributes)
-        : elements(std::move(elements)), attributes(std::move(attributes)) {}
+    GlVertexDeclaration(std::vector<VertexElement> elements, std::vector<GlAttribute> attributes,
+                        std::uint32_t vertexSize)
+        : elements(std::move(elements)), attributes(std::move(attributes)), vertexSize(vertexSize) {}
     const std::vector<VertexElement>& Elements() const override { return elements; }
     const std::vector<GlAttribute>& Attributes() const { return attributes; }
+    // Bytes from the start of a vertex to the end of its last element.
+    std::uint32_t VertexSize() const { return vertexSize; }
 
 private:
     std::vector<VertexElement> elements;
     std::vector<GlAttribute> attributes;
+    std::uint32_t vertexSize;
 };
 
 class GlTexture : public Texture {

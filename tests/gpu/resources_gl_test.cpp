@@ -134,6 +134,10 @@ TEST_F(ResourceTest, BuffersRoundTripAndRejectLocksOutsideThem) {
     EXPECT_EQ(device->DrawIndexedPrimitive(gpu::PrimitiveTriangleList, 0, 0, 3, 1, 1), gpu::kInvalidCall)
         << "indices past the end of the buffer";
     EXPECT_EQ(device->DrawIndexedPrimitive(99, 0, 0, 3, 0, 1), gpu::kInvalidCall);
+    EXPECT_EQ(device->DrawIndexedPrimitive(gpu::PrimitiveTriangleList, 1, 0, 3, 0, 1), gpu::kInvalidCall)
+        << "index 70002 + 1 is past the last vertex";
+    EXPECT_EQ(device->DrawIndexedPrimitive(gpu::PrimitiveTriangleList, -70001, 0, 3, 0, 1), gpu::kInvalidCall)
+        << "a vertex before the first";
     ASSERT_EQ(device->EndScene(), gpu::kOk);
     EXPECT_EQ(device->DrawIndexedPrimitive(gpu::PrimitiveTriangleList, 0, 0, 3, 0, 1), gpu::kInvalidCall)
         << "outside BeginScene/EndScene";
