@@ -224,4 +224,25 @@ TEST_F(WindowTest, AnEmptyWindowSizeEndsInAnErrorRow) {
     }
 }
 
+TEST_F(WindowTest, FullScreenAsksForTheClosestDisplayModeAndKeepsTheBackBufferSize) {
+    settings.fullscreen = true;
+    settings.width = 320;
+    settings.height = 240;
+    settings.refreshRate = 75;
+    settings.presentationInterval = 2;
+    CScreen screen;
+    screen.Init(settings);
+    CWin32Window* window = CWin32Window::Get();
+    EXPECT_FALSE(window->presentParameters.windowed);
+    EXPECT_EQ(window->presentParameters.fullScreenRefreshRate, 75u);
+    EXPECT_EQ(window->presentParameters.presentationInterval, 2u);
+    EXPECT_NE(SDL_GetWindowFlags(window->window) & SDL_WINDOW_FULLSCREEN, 0u);
+    gpu::Surface* backBuffer = nullptr;
+    ASSERT_EQ(window->device->GetRenderTarget(0, &backBuffer), gpu::kOk);
+    EXPECT_EQ(backBuffer->Width(), window->presentParameters.backBufferWidth);
+    EXPECT_EQ(backBuffer->Width(), 320u);
+    EXPECT_EQ(backBuffer->Height(), window->presentParameters.backBufferHeight);
+    backBuffer->Release();
+}
+
 } // namespace
