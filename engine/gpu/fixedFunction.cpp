@@ -138,6 +138,8 @@ void FixedFunction::Release(bool contextAlive) {
 void FixedFunction::Upload(const FixedFunctionInputs& inputs, unsigned dirty) {
     if ((dirty & DirtyTransforms) != 0)
         UploadTransforms(inputs);
+    if ((dirty & DirtyProjection) != 0)
+        UploadProjection(inputs);
     if ((dirty & DirtyMaterial) != 0) {
         UploadColor(at.diffuse, inputs.material->diffuse);
         UploadColor(at.ambient, inputs.material->ambient);
@@ -161,6 +163,14 @@ void FixedFunction::Upload(const FixedFunctionInputs& inputs, unsigned dirty) {
 void FixedFunction::UploadTransforms(const FixedFunctionInputs& inputs) {
     using math::operator*;
     const math::Matrix4x4 worldView = *inputs.world * *inputs.view;
+    float normal[9];
+    NormalMatrix(worldView, normal);
+    GL_CALL(glUniformMatrix4fv(at.worldView, 1, GL_FALSE, worldView.m));
+    GL_CALL(glUniformMatrix3fv(at.normalMatrix, 1, GL_FALSE, normal));
+}
+
+void FixedFunction::UploadProjection(const FixedFunctionInputs& inputs) {
+    using math::operator*;
     math::Matrix4x4 projection = *inputs.projection;
     if (inputs.remapDepth) {
         const math::Matrix4x4 remap(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2, 0, 0, 0, -1, 1);
@@ -168,11 +178,7 @@ void FixedFunction::UploadTransforms(const FixedFunctionInputs& inputs) {
     }
     if (inputs.flipY)
         projection = projection * math::MatrixScaling(1.0f, -1.0f, 1.0f);
-    float normal[9];
-    NormalMatrix(worldView, normal);
-    GL_CALL(glUniformMatrix4fv(at.worldView, 1, GL_FALSE, worldView.m));
     GL_CALL(glUniformMatrix4fv(at.projection, 1, GL_FALSE, projection.m));
-    GL_CALL(glUniformMatrix3fv(at.normalMatrix, 1, GL_FALSE, normal));
 }
 
 void FixedFunction::UploadLights(const FixedFunctionInputs& inputs) {

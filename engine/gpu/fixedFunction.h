@@ -34,7 +34,8 @@ public:
         DirtyLights = 4,
         DirtyFlags = 8,
         DirtyView = 16,
-        DirtyAll = 31,
+        DirtyProjection = 32,
+        DirtyAll = 63,
     };
 
     Result Build(std::string& diagnostics);
@@ -46,6 +47,7 @@ public:
 
 private:
     void UploadTransforms(const FixedFunctionInputs& inputs);
+    void UploadProjection(const FixedFunctionInputs& inputs);
     void UploadLights(const FixedFunctionInputs& inputs);
 
     GLuint program = 0;

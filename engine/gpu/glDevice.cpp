@@ -138,7 +138,7 @@ void GlDevice::BindTarget(GlSurface* surface) {
         GL_CALL(glClipControl(topRowFirst ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_ZERO_TO_ONE));
     } else if (flipY != topRowFirst) {
         flipY = topRowFirst;
-        fixedDirty |= FixedFunction::DirtyTransforms;
+        fixedDirty |= FixedFunction::DirtyProjection;
     }
     ApplyCullMode();
 }

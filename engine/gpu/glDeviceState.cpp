@@ -87,8 +87,9 @@ Result GlDevice::SetTransform(TransformState state, const math::Matrix4x4& matri
     if (target == nullptr)
         return kInvalidCall;
     *target = matrix;
-    fixedDirty |= state == TransformView ? FixedFunction::DirtyTransforms | FixedFunction::DirtyView
-                                         : FixedFunction::DirtyTransforms;
+    fixedDirty |= state == TransformView         ? FixedFunction::DirtyTransforms | FixedFunction::DirtyView
+                  : state == TransformProjection ? FixedFunction::DirtyProjection
+                                                 : FixedFunction::DirtyTransforms;
     return kOk;
 }
 
@@ -199,11 +200,11 @@ void GlDevice::ApplyCullMode() {
 Result GlDevice::SetTexture(std::uint32_t stage, Texture* texture) {
     if (stage >= kMaxTextureStages)
         return kInvalidCall;
+    if (static_cast<Texture*>(textures[stage].Get()) == texture)
+        return kOk;
     auto* glTexture = dynamic_cast<GlTexture*>(texture);
     if (texture != nullptr && glTexture == nullptr)
         return kInvalidCall;
-    if (textures[stage].Get() == glTexture)
-        return kOk;
     if (stage == 0 && static_cast<bool>(textures[0]) != (glTexture != nullptr))
         fixedDirty |= FixedFunction::DirtyFlags;
     textures[stage] = glTexture;
@@ -284,38 +285,41 @@ void GlDevice::ApplyState(const StateBlock& block) {
 }
 
 Result GlDevice::SetVertexDeclaration(VertexDeclaration* value) {
+    if (static_cast<VertexDeclaration*>(declaration.Get()) == value)
+        return kOk;
     auto* glDeclaration = dynamic_cast<GlVertexDeclaration*>(value);
     if (value != nullptr && glDeclaration == nullptr)
         return kInvalidCall;
-    if (declaration.Get() != glDeclaration) {
-        declaration = glDeclaration;
-        layoutDirty = true;
-    }
+    declaration = glDeclaration;
+    layoutDirty = true;
     return kOk;
 }
 
 Result GlDevice::SetStreamSource(std::uint32_t stream, VertexBuffer* buffer, std::uint32_t offset,
                                  std::uint32_t stride) {
-    auto* glBuffer = dynamic_cast<GlVertexBuffer*>(buffer);
-    if (stream != 0 || (buffer != nullptr && glBuffer == nullptr) || stride > caps.maxStreamStride)
+    if (stream != 0 || stride > caps.maxStreamStride)
         return kInvalidCall;
-    if (vertexBuffer.Get() != glBuffer || streamOffset != offset || streamStride != stride) {
-        vertexBuffer = glBuffer;
-        streamOffset = offset;
-        streamStride = stride;
-        layoutDirty = true;
-    }
+    if (static_cast<VertexBuffer*>(vertexBuffer.Get()) == buffer && streamOffset == offset &&
+        streamStride == stride)
+        return kOk;
+    auto* glBuffer = dynamic_cast<GlVertexBuffer*>(buffer);
+    if (buffer != nullptr && glBuffer == nullptr)
+        return kInvalidCall;
+    vertexBuffer = glBuffer;
+    streamOffset = offset;
+    streamStride = stride;
+    layoutDirty = true;
     return kOk;
 }
 
 Result GlDevice::SetIndices(IndexBuffer* buffer) {
+    if (static_cast<IndexBuffer*>(indexBuffer.Get()) == buffer)
+        return kOk;
     auto* glBuffer = dynamic_cast<GlIndexBuffer*>(buffer);
     if (buffer != nullptr && glBuffer == nullptr)
         return kInvalidCall;
-    if (indexBuffer.Get() != glBuffer) {
-        indexBuffer = glBuffer;
-        indicesDirty = true;
-    }
+    indexBuffer = glBuffer;
+    indicesDirty = true;
     return kOk;
 }
 
