@@ -10,16 +10,15 @@ struct NamedInput {
     int usageIndex;
 };
 
-// The position in this table is the attribute location. Position takes location 0, which OpenGL
-// treats specially in some drivers (it must be an enabled array).
+// The position in this table is the attribute location, the one the device gives each usage and
+// index in every vertex declaration (gpu/glObjects.h), so a program reads whatever declaration is
+// drawn. Position takes location 0, which some drivers treat specially (it must be an enabled array).
 constexpr NamedInput kInputs[kVertexInputCount] = {
     {"POSITION", VertexUsage::Position, 0},  {"NORMAL", VertexUsage::Normal, 0},
     {"TEXCOORD0", VertexUsage::TexCoord, 0}, {"TEXCOORD1", VertexUsage::TexCoord, 1},
     {"TEXCOORD2", VertexUsage::TexCoord, 2}, {"TEXCOORD3", VertexUsage::TexCoord, 3},
-    {"TEXCOORD4", VertexUsage::TexCoord, 4}, {"TEXCOORD5", VertexUsage::TexCoord, 5},
-    {"TEXCOORD6", VertexUsage::TexCoord, 6}, {"TEXCOORD7", VertexUsage::TexCoord, 7},
-    {"COLOR0", VertexUsage::Color, 0},       {"COLOR1", VertexUsage::Color, 1},
     {"TANGENT", VertexUsage::Tangent, 0},    {"BINORMAL", VertexUsage::Binormal, 0},
+    {"COLOR0", VertexUsage::Color, 0},       {"COLOR1", VertexUsage::Color, 1},
 };
 
 } // namespace
@@ -32,7 +31,7 @@ std::optional<VertexInput> FindVertexInput(std::string_view name) {
 }
 
 const char* VertexInputNameList() {
-    return "POSITION, NORMAL, TANGENT, BINORMAL, TEXCOORD0 to TEXCOORD7, COLOR0, COLOR1";
+    return "POSITION, NORMAL, TANGENT, BINORMAL, TEXCOORD0 to TEXCOORD3, COLOR0, COLOR1";
 }
 
 } // namespace engine::gfx

@@ -17,7 +17,7 @@ struct VertexInput {
     int location = 0; // the attribute location the runtime binds the name to before linking
 };
 
-inline constexpr int kVertexInputCount = 14;
+inline constexpr int kVertexInputCount = 10;
 
 // The input a GLSL name stands for ("TEXCOORD1" -> texture coordinate 1), or nothing.
 std::optional<VertexInput> FindVertexInput(std::string_view name);
