@@ -131,12 +131,20 @@ bool ReadPosition(std::string_view text, std::size_t& at, int& sourceString, int
 std::vector<EffectDiagnostic> ParseCompilerLog(std::string_view log, const std::string& fileName,
                                                int fallbackLine) {
     std::vector<EffectDiagnostic> diagnostics;
+    // The device names the stage before the first line of each stage's log ("vertex shader: ...");
+    // it applies to the lines after it too.
+    std::string stage;
     while (!log.empty()) {
         const std::size_t end = std::min(log.find('\n'), log.size());
         std::string_view text = Trim(log.substr(0, end));
         log.remove_prefix(std::min(end + 1, log.size()));
         if (text.empty())
             continue;
+        for (const char* prefix : {"vertex shader: ", "fragment shader: ", "link: "})
+            if (text.starts_with(prefix)) {
+                stage = prefix;
+                text = Trim(text.substr(stage.size()));
+            }
         std::string severity;
         for (const char* prefix : {"ERROR: ", "WARNING: "})
             if (text.substr(0, std::char_traits<char>::length(prefix)) == prefix) {
@@ -155,7 +163,7 @@ std::vector<EffectDiagnostic> ParseCompilerLog(std::string_view log, const std::
             else
                 severity = "in generated code: " + severity;
         }
-        diagnostic.message = severity + std::string(text);
+        diagnostic.message = stage + severity + std::string(text);
         diagnostics.push_back(std::move(diagnostic));
     }
     return diagnostics;

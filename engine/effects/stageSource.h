@@ -23,7 +23,8 @@ std::string BuildStageSource(const EffectSource& effect, const PassSource& pass,
 
 // One diagnostic per message line of a GLSL compile or link log, for the effect file. Lines of the
 // file's code keep their number; messages without one, or about generated code, get fallbackLine
-// (the line of the pass).
+// (the line of the pass). A stage named before a line by the device ("vertex shader: ", "link: ")
+// is kept at the front of the messages that follow it.
 std::vector<EffectDiagnostic> ParseCompilerLog(std::string_view log, const std::string& fileName,
                                                int fallbackLine);
 

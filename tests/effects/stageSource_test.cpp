@@ -109,3 +109,16 @@ TEST(CompilerLog, MapsEachDriversMessagesToTheEffectFile) {
     EXPECT_EQ(diagnostics[4].Text(),
               "data/fx/stage.fx:6: error: linking failed: vertex output `uv' not written");
 }
+
+TEST(CompilerLog, KeepsTheStageTheDeviceNamesForTheLinesAfterIt) {
+    const std::string log = "vertex shader: 0:4(2): error: syntax error\n"
+                            "0:5(1): error: another\n"
+                            "fragment shader: 0:9(3): warning: unused\n"
+                            "link: error: no main\n";
+    const auto diagnostics = ParseCompilerLog(log, "data/fx/stage.fx", 2);
+    ASSERT_EQ(diagnostics.size(), 4u);
+    EXPECT_EQ(diagnostics[0].Text(), "data/fx/stage.fx:4: vertex shader: error: syntax error");
+    EXPECT_EQ(diagnostics[1].Text(), "data/fx/stage.fx:5: vertex shader: error: another");
+    EXPECT_EQ(diagnostics[2].Text(), "data/fx/stage.fx:9: fragment shader: warning: unused");
+    EXPECT_EQ(diagnostics[3].Text(), "data/fx/stage.fx:2: link: error: no main");
+}
