@@ -157,6 +157,8 @@ Result GlDevice::Initialise(PresentParameters& parameters, std::string* reason) 
     SDL_GL_MakeCurrent(window, context);
     FillCaps(caps);
     clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
+    // Reset status can only be asked for where the driver has the call.
+    robust = robust && (epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_KHR_robustness"));
     anisotropy = caps.maxAnisotropy > 1;
     std::string diagnostics;
     if (Failed(fixedFunction.Build(diagnostics))) {
