@@ -177,7 +177,7 @@ Result GlDevice::Initialise(PresentParameters& parameters, std::string* reason) 
 
     present = parameters;
     GLint samples = 0;
-    glGetIntegerv(GL_SAMPLES, &samples);
+    GL_CALL(glGetIntegerv(GL_SAMPLES, &samples));
     backBuffer = Ref<GlSurface>::Adopt(new GlSurface(0, 0, parameters.backBufferFormat, samples));
     UpdateBackBufferSize(parameters);
     ApplySwapInterval(parameters.presentationInterval);
@@ -269,11 +269,11 @@ void GlDevice::ReleaseContext() {
     backBuffer = {};
     SDL_GL_MakeCurrent(window, context);
     fixedFunction.Release(true);
-    glDeleteSamplers(kMaxTextureStages, samplers);
-    glDeleteVertexArrays(1, &vertexArray);
+    GL_CALL(glDeleteSamplers(kMaxTextureStages, samplers));
+    GL_CALL(glDeleteVertexArrays(1, &vertexArray));
     if (resolveFramebuffer != 0) {
-        glDeleteFramebuffers(1, &resolveFramebuffer);
-        glDeleteRenderbuffers(1, &resolveRenderbuffer);
+        GL_CALL(glDeleteFramebuffers(1, &resolveFramebuffer));
+        GL_CALL(glDeleteRenderbuffers(1, &resolveRenderbuffer));
     }
     // Objects still held elsewhere forget their GL names from here on.
     token->alive = false;

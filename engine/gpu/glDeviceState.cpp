@@ -143,7 +143,7 @@ Result GlDevice::GetRenderState(RenderState state, std::uint32_t& value) {
 void GlDevice::ApplyRenderState(std::uint32_t state, std::uint32_t value) {
     switch (state) {
     case RsZEnable:
-        value != 0 ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
+        GL_CALL(value != 0 ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST));
         break;
     case RsFillMode:
         GL_CALL(glPolygonMode(GL_FRONT_AND_BACK, value == FillPoint       ? GL_POINT
@@ -164,7 +164,7 @@ void GlDevice::ApplyRenderState(std::uint32_t state, std::uint32_t value) {
         GL_CALL(glDepthFunc(CompareFunction(value)));
         break;
     case RsAlphaBlendEnable:
-        value != 0 ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
+        GL_CALL(value != 0 ? glEnable(GL_BLEND) : glDisable(GL_BLEND));
         break;
     case RsColorWriteEnable:
         GL_CALL(glColorMask((value & 1) != 0, (value & 2) != 0, (value & 4) != 0, (value & 8) != 0));

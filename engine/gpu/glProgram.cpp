@@ -9,7 +9,7 @@ namespace engine::gpu {
 namespace {
 
 bool CompileStage(GLenum stage, const std::string& source, GLuint& shader, std::string& diagnostics) {
-    shader = glCreateShader(stage);
+    GL_CALL(shader = glCreateShader(stage));
     const char* text = source.c_str();
     GL_CALL(glShaderSource(shader, 1, &text, nullptr));
     GL_CALL(glCompileShader(shader));
@@ -73,7 +73,7 @@ Result BuildGlProgram(const ProgramSource& source, GLuint& program, std::string&
     GLuint vertex = 0, fragment = 0;
     const bool compiled = CompileStage(GL_VERTEX_SHADER, source.vertex, vertex, diagnostics) &
                           CompileStage(GL_FRAGMENT_SHADER, source.fragment, fragment, diagnostics);
-    program = glCreateProgram();
+    GL_CALL(program = glCreateProgram());
     GL_CALL(glAttachShader(program, vertex));
     GL_CALL(glAttachShader(program, fragment));
     for (const ProgramAttribute& attribute : source.attributes) {
@@ -89,7 +89,7 @@ Result BuildGlProgram(const ProgramSource& source, GLuint& program, std::string&
     GLint linked = GL_FALSE;
     if (compiled) {
         GL_CALL(glLinkProgram(program));
-        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+        GL_CALL(glGetProgramiv(program, GL_LINK_STATUS, &linked));
         GLint length = 0;
         glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
         if (length > 1 && linked != GL_TRUE) {
@@ -111,7 +111,7 @@ Result BuildGlProgram(const ProgramSource& source, GLuint& program, std::string&
 
 GlProgram::GlProgram(ContextToken context, GLuint name) : context(std::move(context)), name(name) {
     GLint count = 0;
-    glGetProgramiv(name, GL_ACTIVE_UNIFORMS, &count);
+    GL_CALL(glGetProgramiv(name, GL_ACTIVE_UNIFORMS, &count));
     for (GLint i = 0; i < count; ++i) {
         char buffer[256];
         GLsizei length = 0;

@@ -85,8 +85,8 @@ GLuint GlTexture::Framebuffer() {
     if (framebuffer != 0 || !context->alive)
         return framebuffer;
     GLint draw = 0, read = 0;
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    GL_CALL(glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw));
+    GL_CALL(glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read));
     GL_CALL(glGenFramebuffers(1, &framebuffer));
     GL_CALL(glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
     GL_CALL(glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, name, 0));
