@@ -1,7 +1,6 @@
-// The renderer module: each pass of the main loop it walks the scene from its internal root so that
-// geometry submits render objects, sorts the queue, lets shaders prepare, draws the queue in batches
-// that share shader state, builds render-target pictures by stretching the back buffer into their
-// textures, refreshes "lastFrame" at most 25 times a second, presents, and recovers a lost device.
+// The renderer module: once per pass it walks the scene so geometry submits render objects, sorts and
+// draws the queue in batches that share shader state, stretches the back buffer into render targets
+// and (at most 25 times a second) into "lastFrame", presents, and recovers a lost device.
 #pragma once
 
 #include "gpu/device.h"

@@ -24,6 +24,10 @@ std::string ResultText(gpu::Result result) {
 
 ManagedTexture::ManagedTexture(std::wstring name) : Resource(std::move(name)) {}
 
+ManagedTexture::~ManagedTexture() {
+    Unload();
+}
+
 void ManagedTexture::Load() {
     const std::string narrowName = WideToNarrow(name);
     LOG_MESSAGE("Creating managed texture " + narrowName);
@@ -48,6 +52,10 @@ RenderTargetTexture::RenderTargetTexture(std::wstring name)
 
 RenderTargetTexture::RenderTargetTexture(std::wstring name, int size)
     : UnmanagedResource(std::move(name)), size(size) {}
+
+RenderTargetTexture::~RenderTargetTexture() {
+    Unload();
+}
 
 void RenderTargetTexture::Load() {
     LOG_MESSAGE("Creating render target texture");

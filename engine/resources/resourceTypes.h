@@ -1,7 +1,6 @@
 // The texture resources: image files loaded into managed textures, and square render-target textures
-// that the renderer copies pictures into and that are rebuilt, empty, after a device reset.
-// The compiled effect resource is the third kind; it sits on the effect runtime and, being unmanaged,
-// is filed by GetResource beside the render targets.
+// that the renderer copies pictures into and that are rebuilt, empty, after a device reset. The compiled
+// effect resource, on the effect runtime, is unmanaged too: GetResource files it beside the targets.
 #pragma once
 
 #include "gpu/device.h"
@@ -13,6 +12,9 @@ namespace engine::core::resources {
 class ManagedTexture : public Resource, public ResourceRetriever<gpu::Texture*> {
 public:
     explicit ManagedTexture(std::wstring name);
+    // Releases the texture if the manager's teardown has not: a replaced or orphaned resource would
+    // otherwise keep its device memory for the rest of the run.
+    ~ManagedTexture() override;
 
     // On failure: a WARNING row with the reason, then ERROR "Failed to create texture <name>".
     void Load() override;
@@ -26,6 +28,8 @@ public:
 
     explicit RenderTargetTexture(std::wstring name);
     RenderTargetTexture(std::wstring name, int size);
+    // Releases the texture of a target replaced by a new one of the same name once nobody holds it.
+    ~RenderTargetTexture() override;
 
     // On failure: a WARNING row naming the target and its size, then the ERROR row.
     void Load() override;

@@ -1,7 +1,6 @@
-// A device with no GPU behind it, for tests and benchmarks of the layers above the device: it keeps
-// the state it is given, hands out plain in-memory objects, answers frame control as told, counts
-// every call and, when asked, writes a line per call into a shared log that recording shaders also
-// write into, so tests can check the exact interleaving of shader and device work.
+// A device with no GPU behind it, for tests and benchmarks of the layers above: it keeps the state it is
+// given, hands out in-memory objects, answers frame control as told, counts every call and can write a
+// line per call into a log that recording shaders share, so tests see shader and device work interleaved.
 #pragma once
 
 #include "gpu/device.h"

@@ -267,3 +267,17 @@ TEST(RenderQueue, OrderIsConsistentAcrossShaderKinds) {
                 EXPECT_EQ(equivalent(a, b), engine::gfx::SharesState(*a.shader, *b.shader));
             }
 }
+
+TEST_F(RendererTest, AnEffectIsSupportedOnlyWhenEveryShaderIs) {
+    auto first = MakeShader("A");
+    auto second = MakeShader("B");
+    second->streams = {1, 2};
+    auto effect = MakeEffect({first, second});
+    EXPECT_EQ(effect->GetStreams(), (std::set<int>{0, 1, 2}));
+    EXPECT_TRUE(effect->IsSupported());
+    second->supported = false;
+    EXPECT_FALSE(effect->IsSupported());
+    calls.clear();
+    effect->Finalize();
+    EXPECT_THAT(calls, ElementsAre("A.BindParameters", "B.BindParameters"));
+}

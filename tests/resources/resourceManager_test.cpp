@@ -90,6 +90,10 @@ TEST_F(ResourceManagerTest, CreatingATargetAgainReplacesTheEntry) {
     EXPECT_EQ(replacement->Retrieve()->Width(), 512u);
     EXPECT_EQ(replacement->Retrieve()->GetUsage(), engine::gpu::UsageRenderTarget);
     EXPECT_EQ(replacement->Retrieve()->GetFormat(), engine::gpu::FormatX8R8G8B8);
+    // The replaced target's texture goes with its last holder.
+    EXPECT_EQ(device->texturesReleased, 0);
+    old.reset();
+    EXPECT_EQ(device->texturesReleased, 1);
 }
 
 TEST_F(ResourceManagerTest, ResetGivesTargetsANewTextureOfTheSameSize) {
