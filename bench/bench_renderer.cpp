@@ -105,6 +105,32 @@ void BM_RendererFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_RendererFrame)->Unit(benchmark::kMillisecond);
 
+// The frame without the scene walk: the 10,000 render objects are made once and submitted again each
+// frame, so only submission, the two sorts, prepare and the batched draws are measured.
+class Resubmitter : public Spatial {
+public:
+    void Update(Renderer* renderer) override {
+        for (const auto& object : objects)
+            renderer->Submit(object);
+    }
+    std::vector<boost::shared_ptr<RenderObject>> objects;
+};
+
+void BM_RendererQueueOnly(benchmark::State& state) {
+    Scene scene;
+    auto submitter = boost::make_shared<Resubmitter>();
+    for (int i = 0; i < kObjects; ++i)
+        submitter->objects.push_back(scene.meshes[(i * 7) % kMeshes]->CreateRenderObject());
+    scene.renderer.ClearRoot();
+    scene.renderer.AttachToRoot(submitter);
+    scene.renderer.Update();
+    const std::uint64_t before = scene.device->calls;
+    for (auto _ : state)
+        scene.renderer.Update();
+    ReportPerObject(state, *scene.device, before);
+}
+BENCHMARK(BM_RendererQueueOnly)->Unit(benchmark::kMillisecond);
+
 // The same draws as the renderer's frame, issued directly: per object the material, the world
 // matrix, texture stage 0, the geometry where the mesh changed and the draw, plus the three pass framings.
 void BM_RawDrawLoop(benchmark::State& state) {
