@@ -59,6 +59,9 @@ void Renderer::Update() {
         return;
     if (deviceLost && !RecoverDevice(*device))
         return;
+    // A renderer started before the window had its device asks for the back buffer now.
+    if (!backBuffer)
+        FetchBackBuffer(*device);
     FirstFrameSetup();
     if (!gpu::Failed(device->BeginScene())) {
         try {

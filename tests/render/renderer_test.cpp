@@ -154,11 +154,20 @@ TEST_F(RendererTest, FailedBeginSceneStillEndsAndPresents) {
                 ElementsAre("BeginScene", "EndScene", "Present"));
 }
 
-TEST_F(RendererTest, NoDeviceNoFrame) {
+TEST_F(RendererTest, NoDeviceNoFrameAndTheBackBufferIsFetchedOnceThereIsOne) {
     window->device = nullptr;
+    engine::gfx::Renderer early;
+    early.Start();
     Frame();
-    window->device = device;
     EXPECT_TRUE(calls.empty());
+    window->device = device;
+    // A frame long enough to refresh "lastFrame", which needs the back buffer.
+    clock.micros += 50000;
+    engine::core::Timer::Get()->Update();
+    calls.clear();
+    early.Update();
+    EXPECT_EQ(Count("GetRenderTarget"), 1);
+    EXPECT_EQ(Count("StretchRect backbuffer>"), 1);
 }
 
 TEST_F(RendererTest, LostDeviceWaitsThenResetsAndRebuildsTargets) {
