@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <set>
@@ -591,8 +592,10 @@ std::optional<EffectSource> ParseEffect(std::string_view text, const std::string
 }
 
 std::optional<EffectSource> ReadEffectFile(const std::string& path, EffectDiagnostic& error) {
+    std::error_code ignored;
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // A folder opens as a stream here and reads as empty text: treat it as the missing file it is.
+    if (!in || std::filesystem::is_directory(path, ignored)) {
         error = {path, 0, "cannot open the effect file"};
         return std::nullopt;
     }

@@ -202,6 +202,9 @@ TEST(EffectParser, ReadsAnEffectFileAndNamesAMissingOne) {
     EXPECT_EQ(effect->fileName, path);
     EXPECT_FALSE(ReadEffectFile(std::string(folder) + "/missing.fx", error).has_value());
     EXPECT_EQ(error.Text(), std::string(folder) + "/missing.fx: cannot open the effect file");
+    // A folder opens as a stream on Linux but is no effect file.
+    EXPECT_FALSE(ReadEffectFile(folder, error).has_value());
+    EXPECT_EQ(error.Text(), std::string(folder) + ": cannot open the effect file");
     std::filesystem::remove_all(folder);
 }
 
