@@ -1,0 +1,87 @@
+#include "render/effectPool.h"
+
+#include "core/kernel.h"
+#include "core/logging.h"
+#include "platform/window.h"
+#include "render/ambientShader.h"
+#include "render/diffuseShader.h"
+#include "render/effect.h"
+#include "render/renderer.h"
+#include "render/wireframeShader.h"
+#include "script/materialScript.h"
+
+#include <boost/make_shared.hpp>
+
+#include <algorithm>
+
+namespace engine::gfx {
+
+namespace {
+
+constexpr int kRendererModuleId = 10;
+constexpr int kBuiltinRank = 100;
+
+template <typename ShaderType>
+boost::shared_ptr<Effect> MakeBuiltin(int key) {
+    auto effect = boost::make_shared<Effect>();
+    effect->AddShader(boost::make_shared<ShaderType>());
+    effect->GetRanks()[key] = kBuiltinRank;
+    return effect;
+}
+
+} // namespace
+
+EffectPool::EffectPool() {
+    SetShaderContext(core::CWin32Window::Get()->device,
+                     dynamic_cast<Renderer*>(core::Kernel::Get()->GetModule(kRendererModuleId)));
+    RegisterBuiltin(kAmbientKey, MakeBuiltin<AmbientShader>(kAmbientKey));
+    RegisterBuiltin(kWireframeKey, MakeBuiltin<WireframeShader>(kWireframeKey));
+    RegisterBuiltin(kDiffuseKey, MakeBuiltin<DiffuseShader>(kDiffuseKey));
+}
+
+EffectPool::~EffectPool() = default;
+
+void EffectPool::RegisterBuiltin(int key, boost::shared_ptr<Effect> effect) {
+    boost::shared_ptr<Effect>& entry = builtins[key];
+    if (!entry || entry->GetRanks()[key] < effect->GetRanks()[key])
+        entry = effect;
+}
+
+boost::shared_ptr<Effect> EffectPool::GetBuiltin(int key) {
+    return builtins[key];
+}
+
+boost::shared_ptr<Effect> EffectPool::BuildEffect(const std::string& scriptPath) {
+    if (boost::shared_ptr<Effect> effect = FirstSupported(scriptPath))
+        return effect;
+    LOG_WARNING("No effects supported in the list, falling back to wireframe");
+    return GetBuiltin(kWireframeKey);
+}
+
+boost::shared_ptr<Effect> EffectPool::BuildEffectStrict(const std::string& scriptPath) {
+    boost::shared_ptr<Effect> effect = FirstSupported(scriptPath);
+    if (!effect)
+        LOG_ERROR("Failed to generate an effect");
+    return effect;
+}
+
+boost::shared_ptr<Effect> EffectPool::FirstSupported(const std::string& scriptPath) {
+    std::vector<EffectCandidate> candidates = ParseMaterialScript(scriptPath);
+    std::stable_sort(
+        candidates.begin(), candidates.end(),
+        [](const EffectCandidate& a, const EffectCandidate& b) { return a.priority > b.priority; });
+    for (const EffectCandidate& candidate : candidates) {
+        boost::shared_ptr<Effect> effect = BuildCandidate(candidate);
+        if (effect && effect->IsSupported()) {
+            effect->Finalize();
+            return effect;
+        }
+    }
+    return {};
+}
+
+boost::shared_ptr<Effect> EffectPool::BuildCandidate(const EffectCandidate&) {
+    return {};
+}
+
+} // namespace engine::gfx
