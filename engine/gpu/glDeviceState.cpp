@@ -15,12 +15,18 @@ GLenum CompareFunction(std::uint32_t value) {
 }
 
 GLenum BlendFactor(std::uint32_t value) {
-    static const GLenum kFactors[] = {GL_ZERO,      GL_ONE,
-                                      GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR,
-                                      GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA,
-                                      GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA,
-                                      GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR};
-    return value >= BlendZero && value <= BlendInvDestColor ? kFactors[value - BlendZero] : GL_ONE;
+    static const GLenum kFactors[] = {GL_ZERO,
+                                      GL_ONE,
+                                      GL_SRC_COLOR,
+                                      GL_ONE_MINUS_SRC_COLOR,
+                                      GL_SRC_ALPHA,
+                                      GL_ONE_MINUS_SRC_ALPHA,
+                                      GL_DST_ALPHA,
+                                      GL_ONE_MINUS_DST_ALPHA,
+                                      GL_DST_COLOR,
+                                      GL_ONE_MINUS_DST_COLOR,
+                                      GL_SRC_ALPHA_SATURATE};
+    return value >= BlendZero && value <= BlendSrcAlphaSat ? kFactors[value - BlendZero] : GL_ONE;
 }
 
 GLenum BlendEquation(std::uint32_t value) {

@@ -101,7 +101,8 @@ enum Blend : std::uint32_t {
     BlendDestAlpha,
     BlendInvDestAlpha,
     BlendDestColor,
-    BlendInvDestColor
+    BlendInvDestColor,
+    BlendSrcAlphaSat
 };
 enum BlendOp : std::uint32_t { BlendOpAdd = 1, BlendOpSubtract, BlendOpRevSubtract, BlendOpMin, BlendOpMax };
 
