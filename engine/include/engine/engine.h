@@ -2,6 +2,7 @@
 #pragma once
 
 #include <engine/app.h>
+#include <engine/demoLoader.h>
 #include <engine/deviceCaps.h>
 #include <engine/exception.h>
 #include <engine/math.h>

@@ -1,0 +1,9 @@
+// The scene loader inside the engine: the exported DemoLoader together with the scene-graph types its
+// nodes are made of, so engine code and tests can walk what it built.
+#pragma once
+
+#include "anim/animationCamera.h"
+#include "anim/animationNode.h"
+#include "scene/node.h"
+
+#include <engine/demoLoader.h>
