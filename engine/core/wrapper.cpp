@@ -5,6 +5,7 @@
 #include "core/kernel.h"
 #include "core/timer.h"
 #include "platform/window.h"
+#include "render/effectPool.h"
 
 namespace engine {
 
@@ -56,6 +57,10 @@ gpu::Caps GetDirect3DCaps() {
 
 void SetWindowTitle(std::wstring title) {
     core::CWin32Window::Get()->SetTitle(title);
+}
+
+boost::shared_ptr<gfx::Effect> BuildEffect(const std::string& scriptPath) {
+    return gfx::EffectPool::Get()->BuildEffect(scriptPath);
 }
 
 } // namespace engine

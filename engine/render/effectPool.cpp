@@ -3,12 +3,14 @@
 #include "core/kernel.h"
 #include "core/logging.h"
 #include "platform/window.h"
+#include "render/FXShader.h"
 #include "render/ambientShader.h"
 #include "render/diffuseShader.h"
 #include "render/effect.h"
 #include "render/renderer.h"
 #include "render/wireframeShader.h"
 #include "script/materialScript.h"
+#include <engine/exception.h>
 
 #include <boost/make_shared.hpp>
 
@@ -80,8 +82,18 @@ boost::shared_ptr<Effect> EffectPool::FirstSupported(const std::string& scriptPa
     return {};
 }
 
-boost::shared_ptr<Effect> EffectPool::BuildCandidate(const EffectCandidate&) {
-    return {};
+boost::shared_ptr<Effect> EffectPool::BuildCandidate(const EffectCandidate& candidate) {
+    auto effect = boost::make_shared<Effect>();
+    for (const PassDescription& pass : candidate.passes) {
+        try {
+            effect->AddShader(boost::make_shared<FXShader>("data/fx/" + pass.fxFile, pass));
+        } catch (const core::Exception&) {
+            // The pass's own ERROR row says why; this one says which candidate is dropped.
+            LOG_WARNING("Effect data/fx/" + pass.fxFile + " Technique " + pass.technique + " failed");
+            return {};
+        }
+    }
+    return effect;
 }
 
 } // namespace engine::gfx

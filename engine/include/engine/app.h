@@ -6,11 +6,17 @@
 #include <engine/export.h>
 #include <engine/module.h>
 
+#include <boost/shared_ptr.hpp>
+
 #include <string>
 
 namespace engine::gpu {
 class Device;
 } // namespace engine::gpu
+
+namespace engine::gfx {
+class Effect;
+} // namespace engine::gfx
 
 namespace engine {
 
@@ -38,5 +44,9 @@ ENGINE_API gpu::Device* Direct3DDevice();
 ENGINE_API gpu::Caps GetDirect3DCaps();
 // Sets the main window's caption; does nothing while there is no window.
 ENGINE_API void SetWindowTitle(std::wstring title);
+
+// An effect built from the material script at scriptPath (the first candidate the device runs, else
+// the built-in wireframe effect). A script that cannot be read or run throws Exception.
+ENGINE_API boost::shared_ptr<engine::gfx::Effect> BuildEffect(const std::string& scriptPath);
 
 } // namespace engine
