@@ -1,0 +1,89 @@
+// The .tvo mesh on the offscreen OpenGL device: what the loader puts on the device draws the file's
+// triangles, with 16-bit and with 32-bit indices.
+#include "core/kernel.h"
+#include "formats/tvoWriter.h"
+#include "gpu/offscreenDevice.h"
+#include "platform/window.h"
+#include "render/effectPool.h"
+#include "render/shader.h"
+#include "resources/TVOMesh.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel::test;
+using engine::core::CWin32Window;
+using engine::core::ResourceManager;
+using engine::gfx::TVOMesh;
+using quorvel::formats::TVOWriter;
+
+namespace {
+
+class TVOMeshGlTest : public OffscreenDeviceTest {
+protected:
+    void SetUp() override {
+        OffscreenDeviceTest::SetUp();
+        CWin32Window::Get()->device = device;
+    }
+    void TearDown() override {
+        delete ResourceManager::mInstance;
+        delete engine::gfx::EffectPool::mInstance;
+        engine::gfx::SetShaderContext(nullptr, nullptr);
+        delete engine::core::Kernel::mInstance;
+        // The fixture releases the device itself.
+        CWin32Window::Get()->device = nullptr;
+        delete CWin32Window::mInstance;
+        OffscreenDeviceTest::TearDown();
+    }
+
+    // A clip-space triangle over the left half of the target and one over the right half, with
+    // positions and texture coordinates, drawn with the mesh's own buffers and declaration.
+    boost::shared_ptr<TVOMesh> LoadHalves(std::int32_t indexSize, std::size_t repeat) {
+        TVOWriter file;
+        file.Material(2, {});
+        file.Positions(
+            {{-1, -1, 0.5f}, {-1, 1, 0.5f}, {-0.1f, 0, 0.5f}, {0.1f, 0, 0.5f}, {1, 1, 0.5f}, {1, -1, 0.5f}});
+        file.TexCoords({{0, 0}, {0, 1}, {1, 0}, {0, 0}, {0, 1}, {1, 0}});
+        std::vector<std::uint32_t> indices;
+        for (std::size_t i = 0; i < repeat; ++i)
+            indices.insert(indices.end(), {0, 1, 2, 3, 4, 5});
+        file.Indices(indexSize, indices);
+        file.End();
+        file.Save("data/halves.tvo");
+        return ResourceManager::Get()->GetResource<TVOMesh>(L"data/halves.tvo");
+    }
+
+    void Draw(const TVOMesh& mesh) {
+        UseClipSpace();
+        device->Clear(gpu::ClearTarget | gpu::ClearZBuffer, 0xFF000000, 1.0f, 0);
+        device->SetVertexDeclaration(mesh.declaration.Get());
+        device->SetStreamSource(0, mesh.vertexBuffer.Get(), 0, mesh.stride);
+        device->SetIndices(mesh.indexBuffer.Get());
+        ASSERT_EQ(device->BeginScene(), gpu::kOk);
+        EXPECT_EQ(
+            device->DrawIndexedPrimitive(mesh.primitiveType, 0, 0, mesh.vertexCount, 0, mesh.primitiveCount),
+            gpu::kOk);
+        ASSERT_EQ(device->EndScene(), gpu::kOk);
+    }
+};
+
+} // namespace
+
+TEST_F(TVOMeshGlTest, SixteenBitIndicesDrawTheFileTriangles) {
+    auto mesh = LoadHalves(4, 1);
+    EXPECT_FALSE(mesh->index32);
+    EXPECT_EQ(mesh->stride, 20);
+    Draw(*mesh);
+    EXPECT_TRUE(Near(Pixel(8, kSize / 2), 255, 255, 255)) << Pixel(8, kSize / 2);
+    EXPECT_TRUE(Near(Pixel(kSize - 8, kSize / 2), 255, 255, 255)) << Pixel(kSize - 8, kSize / 2);
+    // Between the two triangles nothing is drawn.
+    EXPECT_TRUE(Near(Pixel(kSize / 2, 2), 0, 0, 0)) << Pixel(kSize / 2, 2);
+}
+
+TEST_F(TVOMeshGlTest, ThirtyTwoBitIndicesDrawTheFileTriangles) {
+    // 65,538 indices: the same two triangles over and over, kept at 32 bits.
+    auto mesh = LoadHalves(2, 10923);
+    EXPECT_TRUE(mesh->index32);
+    Draw(*mesh);
+    EXPECT_TRUE(Near(Pixel(8, kSize / 2), 255, 255, 255)) << Pixel(8, kSize / 2);
+    EXPECT_TRUE(Near(Pixel(kSize - 8, kSize / 2), 255, 255, 255)) << Pixel(kSize - 8, kSize / 2);
+}
