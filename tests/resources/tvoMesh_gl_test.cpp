@@ -1,17 +1,25 @@
 // The .tvo mesh on the offscreen OpenGL device: what the loader puts on the device draws the file's
-// triangles, with 16-bit and with 32-bit indices.
+// triangles, with 16-bit and with 32-bit indices, and a mesh without a built-in key is drawn with the
+// effect its material script (next to the file) builds, whose streams the file must hold.
 #include "core/kernel.h"
+#include "core/textConversion.h"
 #include "formats/tvoWriter.h"
 #include "gpu/offscreenDevice.h"
 #include "platform/window.h"
+#include "render/effect.h"
 #include "render/effectPool.h"
+#include "render/material.h"
 #include "render/shader.h"
 #include "resources/TVOMesh.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 using namespace quorvel::test;
 using engine::core::CWin32Window;
+using engine::core::Exception;
 using engine::core::ResourceManager;
 using engine::gfx::TVOMesh;
 using quorvel::formats::TVOWriter;
@@ -64,6 +72,30 @@ protected:
             gpu::kOk);
         ASSERT_EQ(device->EndScene(), gpu::kOk);
     }
+
+    // A lit mesh without a built-in key, next to a script whose only candidate draws it with the
+    // shipped lit effect and needs positions, normals and texture coordinates.
+    void WriteScriptedMesh(bool withNormals) {
+        std::filesystem::path folder = std::filesystem::canonical("/proc/self/exe").parent_path();
+        while (!folder.empty() && folder != folder.root_path() &&
+               !std::filesystem::exists(folder / "content/fx"))
+            folder = folder.parent_path();
+        std::filesystem::create_directories("data/fx");
+        std::filesystem::copy_file(folder / "content/fx/litTextured.fx", "data/fx/litTextured.fx");
+        TVOWriter file;
+        file.Material(0, {});
+        file.Positions({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+        if (withNormals)
+            file.Normals({{0, 0, -1}, {0, 0, -1}, {0, 0, -1}});
+        file.TexCoords({{0, 0}, {1, 0}, {0, 1}});
+        file.Indices(2, {0, 1, 2});
+        file.End();
+        file.Save("data/lit.tvo");
+        std::ofstream("data/lit.tvo.efx")
+            << "effect = { { priority = 1, pass = { { priority = 100, "
+               "fx = \"litTextured\", tec = \"Plain\", params = {}, streams = { \"pos\", "
+               "\"normal\", \"tex\" } } } } }\n";
+    }
 };
 
 } // namespace
@@ -86,4 +118,28 @@ TEST_F(TVOMeshGlTest, ThirtyTwoBitIndicesDrawTheFileTriangles) {
     Draw(*mesh);
     EXPECT_TRUE(Near(Pixel(8, kSize / 2), 255, 255, 255)) << Pixel(8, kSize / 2);
     EXPECT_TRUE(Near(Pixel(kSize - 8, kSize / 2), 255, 255, 255)) << Pixel(kSize - 8, kSize / 2);
+}
+
+TEST_F(TVOMeshGlTest, TheScriptNextToTheMeshGivesItsEffect) {
+    WriteScriptedMesh(true);
+    auto mesh = ResourceManager::Get()->GetResource<TVOMesh>(L"data/lit.tvo");
+    ASSERT_TRUE(mesh->material->effect);
+    EXPECT_NE(mesh->material->effect, engine::gfx::EffectPool::Get()->GetBuiltin(2));
+    ASSERT_EQ(mesh->material->effect->GetPasses().size(), 1u);
+    EXPECT_EQ(mesh->material->effect->GetPasses()[0]->GetType(), 0);
+    EXPECT_EQ(mesh->stride, 32);
+    const std::string text = log.CloseAndRead();
+    EXPECT_EQ(text.find("WARNING"), std::string::npos) << text;
+}
+
+TEST_F(TVOMeshGlTest, AScriptPassListingNormalsNeedsANormalChunk) {
+    WriteScriptedMesh(false);
+    std::string error;
+    try {
+        ResourceManager::Get()->GetResource<TVOMesh>(L"data/lit.tvo");
+        ADD_FAILURE() << "the mesh loaded";
+    } catch (const Exception& e) {
+        error = engine::core::WideToNarrow(e.GetText());
+    }
+    EXPECT_EQ(error, "Effect requires normal coordinates, not found in .tvo mesh data/lit.tvo");
 }
