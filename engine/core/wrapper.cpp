@@ -22,6 +22,8 @@ void StartApplication() {
     core::Kernel::Get()->AddModule(core::Timer::Get(), kTimerModuleId);
     core::Kernel::Get()->Run();
 
+    // Effects built by the pool may still be held by the program; they outlive it.
+    delete gfx::EffectPool::mInstance;
     delete core::Timer::Get();
     delete core::Kernel::Get();
 }

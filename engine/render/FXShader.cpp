@@ -213,8 +213,8 @@ int FXShader::BeginPass(unsigned p) {
     if (p == 0) {
         compiled.SetTechnique(technique);
         passCount = 0;
-        compiled.Begin(&passCount, 0);
-        if (passCount == 0)
+        // A refused Begin (the effect is begun already) leaves nothing of ours to end: no passes.
+        if (compiled.Begin(&passCount, 0) == gpu::kOk && passCount == 0)
             compiled.End();
     }
     if (p >= passCount)
