@@ -1,6 +1,7 @@
 // The .tvo mesh on the offscreen OpenGL device: what the loader puts on the device draws the file's
 // triangles, with 16-bit and with 32-bit indices, and a mesh without a built-in key is drawn with the
-// effect its material script (next to the file) builds, whose streams the file must hold.
+// effect its material script (next to the file) builds, whose streams the file must hold. The buffers
+// outlive a device reset, which is why the mesh does nothing on loss and reset.
 #include "core/kernel.h"
 #include "core/textConversion.h"
 #include "formats/tvoWriter.h"
@@ -142,4 +143,16 @@ TEST_F(TVOMeshGlTest, AScriptPassListingNormalsNeedsANormalChunk) {
         error = engine::core::WideToNarrow(e.GetText());
     }
     EXPECT_EQ(error, "Effect requires normal coordinates, not found in .tvo mesh data/lit.tvo");
+}
+
+TEST_F(TVOMeshGlTest, BuffersSurviveADeviceReset) {
+    auto mesh = LoadHalves(2, 1);
+    device->InjectDeviceLoss(0);
+    EXPECT_EQ(device->Present(), gpu::kDeviceLost);
+    ResourceManager::Get()->OnLostDevice();
+    EXPECT_EQ(device->TestCooperativeLevel(), gpu::kDeviceNotReset);
+    ASSERT_EQ(device->Reset(parameters), gpu::kOk);
+    ResourceManager::Get()->OnResetDevice();
+    Draw(*mesh);
+    EXPECT_TRUE(Near(Pixel(8, kSize / 2), 255, 255, 255)) << Pixel(8, kSize / 2);
 }
