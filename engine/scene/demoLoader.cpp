@@ -52,6 +52,14 @@ Transform StaticPose(const math::Vector3f& position, const math::Vector3f& rotat
 class SceneBuilder {
 public:
     SceneBuilder(const std::wstring& path, std::string file) : path(path), file(std::move(file)) {}
+    // Once the caches are filled (or the load has failed) the root only serves as an identity parent.
+    // Letting go of its children keeps the references the nodes hold on it (see Make) free of cycles.
+    ~SceneBuilder() {
+        if (cameraRoot)
+            cameraRoot->ClearChildren();
+    }
+    SceneBuilder(const SceneBuilder&) = delete;
+    SceneBuilder& operator=(const SceneBuilder&) = delete;
 
     void Build(const DemoData& data) {
         cameraRoot = boost::make_shared<Node>(nullptr);
@@ -113,7 +121,7 @@ private:
                                      const math::Vector3f& rotation) {
         Node* parent = defaultParent.get();
         if (object.type != kCameraName && object.curves.empty()) {
-            auto node = boost::make_shared<Node>(parent);
+            auto node = Make<Node>(parent);
             node->SetLocalTransform(StaticPose(position, rotation));
             return node;
         }
@@ -127,13 +135,20 @@ private:
         for (const DemoCurve& curve : object.curves)
             controller->AddPipe(CreatePipe(*curve.channel, CreateTrack(Mirrored(curve, object))));
         if (object.type == kCameraName) {
-            auto camera = boost::make_shared<AnimationCamera>(parent);
+            auto camera = Make<AnimationCamera>(parent);
             camera->SetController(controller);
             return camera;
         }
-        auto node = boost::make_shared<AnimationNode>(parent);
+        auto node = Make<AnimationNode>(parent);
         node->SetController(controller);
         return node;
+    }
+
+    // The scene outlives the loader, and the camera and the objects fixed to the view point at the
+    // identity root without owning it: every node keeps the root alive so those links never dangle.
+    template <typename T>
+    boost::shared_ptr<T> Make(Node* parent) const {
+        return boost::shared_ptr<T>(new T(parent), [root = cameraRoot](T* node) { delete node; });
     }
 
     // A z-location curve of an object parented to the camera is turned over like its rest position.

@@ -268,6 +268,20 @@ TEST_F(DemoLoaderTest, ACameraParentedBelowItselfIsACycle) {
                                                    "> \"Cam\" > \"Late\", each the parent of the next)");
 }
 
+TEST_F(DemoLoaderTest, TheSceneOutlivesItsLoader) {
+    DemoObjectRecord camera = Camera("Camera");
+    camera.position = {0, 0, 10};
+    auto scene = Load({camera, Object("Hud", "Camera", {1, 2, 3}), Object("Ahead", "", {0, 0, 12})});
+    boost::shared_ptr<Spatial> base = scene->GetBaseNode();
+    boost::shared_ptr<Spatial> hud = scene->GetNode("Hud");
+    boost::shared_ptr<Spatial> ahead = scene->GetNode("Ahead");
+    scene.reset();
+    // The camera and the view-fixed object still reach their identity parent.
+    base->Update(nullptr);
+    ExpectPoint(Vector3f(0, 0, 0) * hud->GetWorldMatrix(), 1, 2, -3);
+    ExpectPoint(Vector3f(0, 0, 0) * ahead->GetWorldMatrix(), 0, 0, 2);
+}
+
 TEST_F(DemoLoaderTest, CopiesShareTheScene) {
     auto scene = Load({Object("A")}, 40);
     DemoLoader copy(*scene);
