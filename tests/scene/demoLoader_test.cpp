@@ -141,6 +141,15 @@ TEST_F(DemoLoaderTest, AChildNamedBeforeItsParentIsStillLinked) {
     ExpectPoint(Vector3f(0, 0, 0) * child->GetWorldMatrix(), 1, 10, 0);
 }
 
+TEST_F(DemoLoaderTest, ObjectsSharingANameAreEachLinkedToTheirParent) {
+    auto scene = Load({Object("Twin", "P", {1, 0, 0}), Object("Twin", "P", {2, 0, 0}), Object("P")});
+    const auto& children = Children(scene->GetNode("P"));
+    ASSERT_EQ(children.size(), 2u);
+    EXPECT_NE(children[0], children[1]);
+    // The name table keeps the later one.
+    EXPECT_EQ(children[1], scene->GetNode("Twin"));
+}
+
 TEST_F(DemoLoaderTest, ObjectsAfterTheCameraAreSeenThroughIt) {
     DemoObjectRecord camera = Camera("Cam");
     camera.position = {0, 0, 10};
