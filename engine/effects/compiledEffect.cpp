@@ -191,10 +191,37 @@ gpu::Result CompiledEffect::SetTechnique(TechniqueHandle technique) {
     return gpu::kOk;
 }
 
-gpu::Result CompiledEffect::ValidateTechnique(TechniqueHandle technique) const {
+gpu::Result CompiledEffect::ValidateTechnique(TechniqueHandle technique, std::string* reason) const {
     if (!Owns(technique))
         return gpu::kInvalidCall;
-    return technique->passes.size() == technique->source->passes.size() ? gpu::kOk : gpu::kFail;
+    // Asked every time, so the answer follows the device rather than the caps of the first call.
+    gpu::Caps caps;
+    if (gpu::Failed(device->GetDeviceCaps(caps))) {
+        if (reason != nullptr)
+            *reason = "the device reports no capabilities";
+        return gpu::kFail;
+    }
+    for (std::size_t i = 0; i < technique->passes.size(); ++i) {
+        const std::string problem = PassProblem(technique->passes[i], caps);
+        if (!problem.empty()) {
+            if (reason != nullptr)
+                *reason = PassLabel(*technique->source, i) + " of " + source.fileName + " " + problem;
+            return gpu::kFail;
+        }
+    }
+    return gpu::kOk;
+}
+
+std::string CompiledEffect::PassProblem(const EffectPass& pass, const gpu::Caps& caps) {
+    const std::size_t textures = pass.program->Samplers().size();
+    if (textures > caps.maxSimultaneousTextures)
+        return "reads " + std::to_string(textures) + " textures, the device offers " +
+               std::to_string(caps.maxSimultaneousTextures);
+    for (const VertexInputBinding& input : pass.source->vertexInputs)
+        if (static_cast<std::uint32_t>(input.input.location) >= caps.maxVertexAttributes)
+            return "reads " + input.name + " at attribute location " + std::to_string(input.input.location) +
+                   ", the device offers " + std::to_string(caps.maxVertexAttributes) + " attributes";
+    return {};
 }
 
 gpu::Result CompiledEffect::Begin(std::uint32_t* passes, std::uint32_t flags) {

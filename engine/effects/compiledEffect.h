@@ -82,8 +82,11 @@ public:
     // The technique Begin draws; the first one of the file until another is set. Not while begun.
     gpu::Result SetTechnique(TechniqueHandle technique);
     TechniqueHandle GetCurrentTechnique() const { return current; }
-    // kOk when the technique belongs to this effect and every pass has a program on this device.
-    gpu::Result ValidateTechnique(TechniqueHandle technique) const;
+    // kOk when the technique belongs to this effect (kInvalidCall otherwise) and every pass fits the
+    // limits the device reports in its caps: no more textures than maxSimultaneousTextures, no vertex
+    // input at an attribute location of maxVertexAttributes or above. Every pass compiled and linked
+    // already, or the effect would not exist. On kFail `reason` (if given) says which pass and limit.
+    gpu::Result ValidateTechnique(TechniqueHandle technique, std::string* reason = nullptr) const;
 
     // Begin saves the device state (unless kEffectDoNotSaveState) and gives the number of passes;
     // End restores the state. Between them each pass is drawn inside BeginPass/EndPass. Calls out of
@@ -107,6 +110,8 @@ private:
 
     bool Compile(std::vector<EffectDiagnostic>& diagnostics);
     bool Owns(TechniqueHandle technique) const;
+    // What keeps the pass from running on a device with these caps, or nothing.
+    static std::string PassProblem(const EffectPass& pass, const gpu::Caps& caps);
     void ApplyPass(const EffectPass& pass);
     void UploadUniforms(const EffectPass& pass);
     void BindTextures(const EffectPass& pass, bool onlyChanged);

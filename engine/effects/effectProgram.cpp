@@ -6,12 +6,6 @@ namespace engine::gfx {
 
 namespace {
 
-std::string PassLabel(const TechniqueSource& technique, std::size_t passIndex) {
-    const PassSource& pass = technique.passes[passIndex];
-    return "pass " + (pass.name.empty() ? std::to_string(passIndex) : "'" + pass.name + "'") +
-           " of technique '" + technique.name + "'";
-}
-
 gpu::ProgramSource MakeSource(const EffectSource& effect, const PassSource& pass) {
     gpu::ProgramSource source;
     source.vertex = BuildStageSource(effect, pass, ShaderStage::Vertex);
@@ -23,6 +17,12 @@ gpu::ProgramSource MakeSource(const EffectSource& effect, const PassSource& pass
 }
 
 } // namespace
+
+std::string PassLabel(const TechniqueSource& technique, std::size_t passIndex) {
+    const PassSource& pass = technique.passes[passIndex];
+    return "pass " + (pass.name.empty() ? std::to_string(passIndex) : "'" + pass.name + "'") +
+           " of technique '" + technique.name + "'";
+}
 
 void EffectProgram::ForgetUploads() {
     for (Upload& upload : uploaded)
@@ -94,13 +94,9 @@ std::shared_ptr<EffectProgram> EffectProgramCache::Build(const EffectSource& eff
             uniforms.push_back({i, uniform, std::size_t(ParameterSize(parameter.type)) / 4, integer});
             continue;
         }
+        // Stages past what the device offers are still given out: such a pass compiles, as a
+        // Direct3D effect would, and fails validation instead (CompiledEffect::ValidateTechnique).
         const auto stage = static_cast<std::uint32_t>(samplers.size());
-        if (stage >= gpu::kMaxTextureStages) {
-            diagnostics.push_back({effect.fileName, pass.line,
-                                   label + " reads more than " + std::to_string(gpu::kMaxTextureStages) +
-                                       " textures, the number of texture stages of the device"});
-            return nullptr;
-        }
         // The sampler keeps its stage for the program's life; the texture is bound to the stage.
         const std::int32_t unit = static_cast<std::int32_t>(stage);
         program->SetInts(uniform, &unit, 1);

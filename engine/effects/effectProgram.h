@@ -18,6 +18,9 @@
 
 namespace engine::gfx {
 
+// "pass 'Name' of technique 'T'" (or "pass 2 of ..." for an unnamed pass), for messages.
+std::string PassLabel(const TechniqueSource& technique, std::size_t passIndex);
+
 // A parameter that reaches an active uniform of the program.
 struct UniformBinding {
     std::size_t parameter; // index into the effect's parameters

@@ -9,6 +9,8 @@
 
 #include <SDL.h>
 
+#include <optional>
+
 namespace engine::gpu {
 
 // Sets the SDL attributes of the window's pixel format (back-buffer format, depth format, samples)
@@ -70,6 +72,9 @@ public:
                                 std::uint32_t primitiveCount) override;
 
     Result GetDeviceCaps(Caps& caps) override;
+    // Test hook: GetDeviceCaps answers `reported` from now on, so a test can play a weaker card. The
+    // device itself keeps working to the driver's real limits.
+    void OverrideCaps(const Caps& reported);
     void ReleaseContext() override;
     void InjectDeviceLoss(std::uint32_t stillLostAnswers) override;
 
@@ -97,6 +102,7 @@ private:
     bool clipControl = false;
     bool anisotropy = false;
     Caps caps;
+    std::optional<Caps> reportedCaps;
     PresentParameters present;
 
     Status status = Status::Operational;

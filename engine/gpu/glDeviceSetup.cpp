@@ -58,6 +58,8 @@ void FillCaps(Caps& caps) {
     glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &value);
     caps.maxSimultaneousTextures = std::min<std::uint32_t>(value, kMaxTextureStages);
     caps.maxStreams = 1;
+    glGetIntegerv(GL_MAX_VERTEX_ATTRIBS, &value);
+    caps.maxVertexAttributes = value;
     glGetIntegerv(GL_MAX_VERTEX_ATTRIB_STRIDE, &value);
     caps.maxStreamStride = glGetError() == GL_NO_ERROR && value > 0 ? value : 2048;
     caps.maxVertexIndex = 0xFFFFFFFFu;
@@ -283,8 +285,12 @@ void GlDevice::ReleaseContext() {
 }
 
 Result GlDevice::GetDeviceCaps(Caps& out) {
-    out = caps;
+    out = reportedCaps ? *reportedCaps : caps;
     return kOk;
+}
+
+void GlDevice::OverrideCaps(const Caps& reported) {
+    reportedCaps = reported;
 }
 
 Result GlDevice::CreateTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels,

@@ -183,9 +183,13 @@ void FXShader::ResolveTextureSources() {
     }
 }
 
+// The device's caps are read by the effect itself, as Direct3D's validation does; the argument is the
+// same record. The MESSAGE row says which pass and limit, before the warning that drops the pass.
 bool FXShader::IsSupported(const gpu::Caps&) {
-    if (Compiled().ValidateTechnique(technique) == gpu::kOk)
+    std::string reason;
+    if (Compiled().ValidateTechnique(technique, &reason) == gpu::kOk)
         return true;
+    LOG_MESSAGE(reason);
     ReportUnsupported();
     return false;
 }

@@ -28,6 +28,8 @@ struct Caps {
     std::uint32_t maxSimultaneousTextures = 0;
     std::uint32_t maxStreams = 1;
     std::uint32_t maxStreamStride = 0;
+    // Vertex attribute locations 0 to this minus one exist; effect vertex inputs use fixed locations.
+    std::uint32_t maxVertexAttributes = 0;
     std::uint32_t maxVertexIndex = 0;
     std::uint32_t maxPrimitiveCount = 0;
     std::uint32_t maxVertexShaderConst = 0;
