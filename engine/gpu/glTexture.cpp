@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace engine::gpu {
 
@@ -45,9 +46,13 @@ bool LayoutOf(std::uint32_t format, PixelLayout& layout) {
 
 void AllocateLevels(const PixelLayout& layout, std::uint32_t width, std::uint32_t height,
                     std::uint32_t levels) {
+    // Start every level black: a render target sampled before anything was drawn into it (a feedback or
+    // bloom pass on the first frame) would otherwise show whatever the driver left in that memory.
+    // Four bytes a pixel covers every layout with its row padding.
+    const std::vector<std::uint8_t> black(static_cast<std::size_t>(width) * height * 4, 0);
     for (std::uint32_t level = 0; level < levels; ++level) {
         GL_CALL(glTexImage2D(GL_TEXTURE_2D, level, layout.internalFormat, width, height, 0, layout.format,
-                             layout.type, nullptr));
+                             layout.type, black.data()));
         width = width > 1 ? width / 2 : 1;
         height = height > 1 ? height / 2 : 1;
     }
