@@ -83,20 +83,6 @@ const char kChoiceEfx[] = R"(effect = {
 }
 )";
 
-// The message texts of the log rows of one level, in order.
-std::vector<std::string> Rows(const std::string& log, const std::string& level) {
-    std::vector<std::string> rows;
-    std::istringstream lines(log);
-    const std::string end = "</td></tr>";
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("<td>" + level + "</td>") == std::string::npos || line.size() < end.size())
-            continue;
-        const std::string cells = line.substr(0, line.size() - end.size());
-        rows.push_back(cells.substr(cells.rfind("<td>") + 4));
-    }
-    return rows;
-}
-
 class TechniqueValidationTest : public ::testing::Test {
 protected:
     void SetUp() override {

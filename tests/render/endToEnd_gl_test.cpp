@@ -216,23 +216,6 @@ DemoObjectRecord Object(const std::string& type, const std::string& name, Float3
     return object;
 }
 
-// The message texts of the log rows of one level, in order.
-std::vector<std::string> Rows(const std::string& log, const std::string& level) {
-    std::vector<std::string> rows;
-    std::istringstream lines(log);
-    const std::string end = "</td></tr>";
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("<td>" + level + "</td>") == std::string::npos || line.size() < end.size())
-            continue;
-        const std::string cells = line.substr(0, line.size() - end.size());
-        rows.push_back(cells.substr(cells.rfind("<td>") + 4));
-    }
-    return rows;
-}
-int Count(const std::vector<std::string>& rows, const std::string& text) {
-    return static_cast<int>(std::count(rows.begin(), rows.end(), text));
-}
-
 struct Picture {
     int width = 0, height = 0;
     std::vector<std::uint8_t> rgba;

@@ -111,23 +111,6 @@ bool Near(const Rgb& p, int r, int g, int b) {
     return std::abs(p.r - r) <= 3 && std::abs(p.g - g) <= 3 && std::abs(p.b - b) <= 3;
 }
 
-// The message texts of the log rows of one level, in order.
-std::vector<std::string> Rows(const std::string& log, const std::string& level) {
-    std::vector<std::string> rows;
-    std::istringstream lines(log);
-    const std::string end = "</td></tr>";
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("<td>" + level + "</td>") == std::string::npos || line.size() < end.size())
-            continue;
-        const std::string cells = line.substr(0, line.size() - end.size());
-        rows.push_back(cells.substr(cells.rfind("<td>") + 4));
-    }
-    return rows;
-}
-int Count(const std::vector<std::string>& rows, const std::string& text) {
-    return static_cast<int>(std::count(rows.begin(), rows.end(), text));
-}
-
 void WriteText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -83,6 +84,25 @@ inline int CountRows(const std::string& log, const std::string& level, const std
             line.find("</td><td>" + text + "</td></tr>") != std::string::npos)
             ++count;
     return count;
+}
+
+// The message texts of the rows of one level ("MESSAGE", "WARNING", "ERROR"), in order.
+inline std::vector<std::string> Rows(const std::string& log, const std::string& level) {
+    std::vector<std::string> rows;
+    std::istringstream lines(log);
+    const std::string end = "</td></tr>";
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("<td>" + level + "</td>") == std::string::npos || line.size() < end.size())
+            continue;
+        const std::string cells = line.substr(0, line.size() - end.size());
+        rows.push_back(cells.substr(cells.rfind("<td>") + 4));
+    }
+    return rows;
+}
+
+// How many of the rows are exactly text.
+inline int Count(const std::vector<std::string>& rows, const std::string& text) {
+    return static_cast<int>(std::count(rows.begin(), rows.end(), text));
 }
 
 } // namespace quorvel::test
