@@ -1,0 +1,111 @@
+// The audio layer on SDL's dummy driver: a module written by the XM writer loads, pre-buffers, plays
+// in real time and frees; files that are not playable modules give no handle; a module plays once and
+// stops at its end instead of looping or fading on.
+#include "audio/musicPlayer.h"
+#include "formats/xmWriter.h"
+#include "support/logCapture.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace quorvel::test;
+using namespace engine::audio;
+using quorvel::formats::XmShortSong;
+using quorvel::formats::XmWriter;
+
+namespace {
+
+class MusicPlayerTest : public ::testing::Test {
+protected:
+    void TearDown() override { Free(); }
+
+    static std::string WriteSong(int rows, const std::string& name = "data/song.xm") {
+        XmWriter::File(XmShortSong(rows)).Save(name);
+        return name;
+    }
+
+    // Polls until the module has been decoded past `seconds`, for at most five seconds of real time.
+    static bool WaitForPosition(MusicHandle music, double seconds) {
+        for (int waited = 0; waited < 5000; waited += 10) {
+            if (ChannelGetPosition(music) > seconds)
+                return true;
+            SDL_Delay(10);
+        }
+        return false;
+    }
+
+    ScopedLogDirectory folder;
+};
+
+TEST_F(MusicPlayerTest, ReportsVersionTwoPointThree) {
+    EXPECT_EQ(GetVersion() >> 16, 0x0203u);
+}
+
+TEST_F(MusicPlayerTest, WrittenModuleLoadsPreBuffersPlaysAndFrees) {
+    ASSERT_TRUE(Init(kSampleRate));
+    const MusicHandle music = MusicLoad(WriteSong(16));
+    ASSERT_NE(music, 0u);
+    EXPECT_DOUBLE_EQ(ChannelGetPosition(music), 0.0);
+
+    ASSERT_TRUE(ChannelPreBuf(music, 500));
+    const double buffered = ChannelGetPosition(music);
+    EXPECT_NEAR(buffered, 0.5, 0.01);
+    // The device is still paused: pre-buffering alone plays nothing.
+    SDL_Delay(100);
+    EXPECT_DOUBLE_EQ(ChannelGetPosition(music), buffered);
+
+    ASSERT_TRUE(ChannelPlay(music, false));
+    // The callback drains the pre-buffer first, then decodes on from where it stopped.
+    EXPECT_TRUE(WaitForPosition(music, buffered + 0.05));
+
+    Free();
+    EXPECT_FALSE(ChannelPlay(music, false));
+    EXPECT_EQ(ChannelGetPosition(music), -1.0);
+    // The layer can be brought up again after a free.
+    EXPECT_TRUE(Init(kSampleRate));
+}
+
+TEST_F(MusicPlayerTest, PlaysOnceAndStopsAtTheEnd) {
+    ASSERT_TRUE(Init(kSampleRate));
+    // Four rows of 0.12 seconds: asking for two seconds ahead decodes the song once and no more.
+    const MusicHandle music = MusicLoad(WriteSong(4));
+    ASSERT_NE(music, 0u);
+    ASSERT_TRUE(ChannelPreBuf(music, 2000));
+    EXPECT_NEAR(ChannelGetPosition(music), 0.48, 0.02);
+    ASSERT_TRUE(ChannelPreBuf(music, 500));
+    EXPECT_NEAR(ChannelGetPosition(music), 0.48, 0.02);
+}
+
+TEST_F(MusicPlayerTest, FilesThatAreNotModulesGiveNoHandle) {
+    ASSERT_TRUE(Init(kSampleRate));
+    EXPECT_EQ(MusicLoad("data/missing.xm"), 0u);
+    std::ofstream("data/text.xm") << "This is a text file, not a tracker module.\n";
+    EXPECT_EQ(MusicLoad("data/text.xm"), 0u);
+    std::ofstream("data/empty.xm").flush();
+    EXPECT_EQ(MusicLoad("data/empty.xm"), 0u);
+
+    EXPECT_FALSE(ChannelPreBuf(0, 500));
+    EXPECT_FALSE(ChannelPlay(0, false));
+}
+
+TEST_F(MusicPlayerTest, ALaterLoadReplacesTheEarlierModule) {
+    ASSERT_TRUE(Init(kSampleRate));
+    const MusicHandle first = MusicLoad(WriteSong(16));
+    const MusicHandle second = MusicLoad(WriteSong(8, "data/other.xm"));
+    ASSERT_NE(first, 0u);
+    ASSERT_NE(second, 0u);
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(ChannelPlay(first, false));
+    EXPECT_TRUE(ChannelPlay(second, false));
+}
+
+TEST_F(MusicPlayerTest, PlayWithoutAnOpenDeviceFails) {
+    const MusicHandle music = MusicLoad(WriteSong(16));
+    ASSERT_NE(music, 0u);
+    EXPECT_TRUE(ChannelPreBuf(music, 100));
+    EXPECT_FALSE(ChannelPlay(music, false));
+}
+
+} // namespace
