@@ -1,31 +1,115 @@
 // The exported free functions: the only door programs use into the engine.
 #include <engine/app.h>
 
+#include "anim/ipoFile.h"
+#include "audio/musicPlayer.h"
 #include "core/input.h"
 #include "core/kernel.h"
+#include "core/logging.h"
+#include "core/screen.h"
 #include "core/timer.h"
 #include "platform/window.h"
 #include "render/effectPool.h"
+#include "render/renderer.h"
+#include "resources/TVOMesh.h"
+#include "resources/resourceManager.h"
+#include "resources/resourceTypes.h"
+#include "scene/lightManager.h"
+#include "scene/node.h"
+
+#include <boost/make_shared.hpp>
+
+#include <memory>
 
 namespace engine {
 
 namespace {
+
+constexpr int kScreenModuleId = 1;
+constexpr int kInputModuleId = 2;
 constexpr int kTimerModuleId = 6;
+constexpr int kRendererModuleId = 10;
+constexpr int kCurvePlayerModuleId = 15;
+constexpr std::uint32_t kAudioVersion = 0x0203;
+constexpr int kMusicPreBufferMs = 500;
+const char kMusicFile[] = "data/dark_ages.xm";
+
+// Deletes a singleton only where one exists: asking Get() would build one just to delete it, and the
+// curve player's constructor reads its file and throws when it is missing.
+template <typename T>
+void DeleteSingleton() {
+    delete T::mInstance;
+}
+
+// Closes the audio device however StartApplication ends, so that a failed start does not leave the
+// audio thread running while the program reports the error.
+class AudioSession {
+public:
+    AudioSession() { audio::Init(audio::kSampleRate); }
+    ~AudioSession() { audio::Free(); }
+    AudioSession(const AudioSession&) = delete;
+    AudioSession& operator=(const AudioSession&) = delete;
+};
+
+gfx::Renderer* FindRenderer() {
+    return dynamic_cast<gfx::Renderer*>(core::Kernel::Get()->GetModule(kRendererModuleId));
+}
+
+// Modules 2, 1 and 10 are looked up before any is deleted; a module never registered is skipped.
+void DeleteEngineModules() {
+    core::Kernel* kernel = core::Kernel::Get();
+    core::Module* input = kernel->GetModule(kInputModuleId);
+    core::Module* screen = kernel->GetModule(kScreenModuleId);
+    core::Module* renderer = kernel->GetModule(kRendererModuleId);
+
+    DeleteSingleton<gfx::IPOFile>();
+    delete input;
+    delete screen;
+    DeleteSingleton<core::Timer>();
+    // Effects built by the pool may still be held by the program; they outlive it.
+    DeleteSingleton<gfx::EffectPool>();
+    delete renderer;
+    DeleteSingleton<core::CWin32Window>();
+    DeleteSingleton<gfx::LightManager>();
+    DeleteSingleton<core::ResourceManager>();
+    DeleteSingleton<core::Kernel>();
+}
+
 } // namespace
+
+void CreateTALVOWindow(const WindowSettings& settings) {
+    LOG_MESSAGE("Release build");
+    // Owned here until the kernel knows it, so a window that cannot be made does not leak the module.
+    std::unique_ptr<core::CScreen> screen(pattern::Creator<core::CScreen>::CreateInstance());
+    screen->Init(settings);
+
+    core::Kernel* kernel = core::Kernel::Get();
+    kernel->AddModule(screen.release(), kScreenModuleId);
+    kernel->AddModule(new gfx::Renderer(), kRendererModuleId);
+    kernel->AddModule(new core::InputUpdate(), kInputModuleId);
+    kernel->AddModule(gfx::IPOFile::Get(), kCurvePlayerModuleId);
+    core::CWin32Window::Get()->clearColor = 0;
+}
 
 void AddModule(core::Module* module, int id) {
     core::Kernel::Get()->AddModule(module, id);
 }
 
 void StartApplication() {
-    // Time 0 is the moment the main loop is about to begin.
+    if ((audio::GetVersion() >> 16) != kAudioVersion)
+        LOG_ERROR("An incorrect version of BASS.DLL was loaded");
+    AudioSession audioSession;
+    const audio::MusicHandle music = audio::MusicLoad(kMusicFile);
+    audio::ChannelPreBuf(music, kMusicPreBufferMs);
+    if (music == 0)
+        LOG_ERROR("Failed to load music file. Sorry.");
+
+    // Time 0 is now, and the music starts with it: the timeline follows the music through this order.
     core::Kernel::Get()->AddModule(core::Timer::Get(), kTimerModuleId);
+    audio::ChannelPlay(music, false);
     core::Kernel::Get()->Run();
 
-    // Effects built by the pool may still be held by the program; they outlive it.
-    delete gfx::EffectPool::mInstance;
-    delete core::Timer::Get();
-    delete core::Kernel::Get();
+    DeleteEngineModules();
 }
 
 void QuitApplication() {
@@ -59,6 +143,34 @@ gpu::Caps GetDirect3DCaps() {
 
 void SetWindowTitle(std::wstring title) {
     core::CWin32Window::Get()->SetTitle(title);
+}
+
+void SetRootNode(boost::shared_ptr<gfx::Spatial> root) {
+    if (!root) {
+        LOG_WARNING("Setting NULL root node. Not Allowed.");
+        return;
+    }
+    gfx::Renderer* renderer = FindRenderer();
+    if (renderer == nullptr)
+        LOG_ERROR("Setting a root node needs the renderer: create the window first");
+    root->SetParent(renderer->GetRootNode().get());
+    renderer->ClearRoot();
+    renderer->AttachToRoot(root);
+    renderer->SetScene(root);
+}
+
+boost::shared_ptr<core::resources::ManagedTexture> LoadTexture(std::wstring name) {
+    return core::ResourceManager::Get()->GetResource<core::resources::ManagedTexture>(name);
+}
+
+boost::shared_ptr<gfx::TVOMesh> LoadMesh(std::wstring name) {
+    return core::ResourceManager::Get()->GetResource<gfx::TVOMesh>(name);
+}
+
+void CreateRenderTarget(const std::wstring& name, int size) {
+    auto target = boost::make_shared<core::resources::RenderTargetTexture>(name, size);
+    core::ResourceManager::Get()->AddUnmanaged(name, target);
+    target->Load();
 }
 
 boost::shared_ptr<gfx::Effect> BuildEffect(const std::string& scriptPath) {

@@ -1,10 +1,11 @@
-// The flat interface through which a program drives the engine: register modules, run the main loop,
-// ask for the time and the keys, and quit.
+// The flat interface through which a program drives the engine: open the window, register modules,
+// run the main loop with the music, ask for the time and the keys, hand scenes and resources over, quit.
 #pragma once
 
 #include <engine/deviceCaps.h>
 #include <engine/export.h>
 #include <engine/module.h>
+#include <engine/windowSettings.h>
 
 #include <boost/shared_ptr.hpp>
 
@@ -16,14 +17,25 @@ class Device;
 
 namespace engine::gfx {
 class Effect;
+class Spatial;
+class TVOMesh;
 } // namespace engine::gfx
+
+namespace engine::core::resources {
+class ManagedTexture;
+} // namespace engine::core::resources
 
 namespace engine {
 
+// Creates the window and its device from the settings and registers the engine's standard modules:
+// the screen (ID 1), the renderer (10), the input snapshot (2) and the global curve player (15, which
+// loads data/custom.ipo). Failures throw Exception.
+ENGINE_API void CreateTALVOWindow(const WindowSettings& settings);
 // Registers a module under an ID and starts it at once.
 ENGINE_API void AddModule(engine::core::Module* module, int id);
-// Starts the timer, runs the main loop until a quit request has stopped every module, then deletes
-// the engine's own modules and singletons.
+// Loads data/dark_ages.xm, starts the timer and the music together, runs the main loop until a quit
+// request has stopped every module, then deletes the engine's own modules and singletons and closes
+// the audio device. A missing or unplayable music file throws Exception before the timer starts.
 ENGINE_API void StartApplication();
 // Asks the main loop to stop every module at the top of its next pass.
 ENGINE_API void QuitApplication();
@@ -44,6 +56,16 @@ ENGINE_API gpu::Device* Direct3DDevice();
 ENGINE_API gpu::Caps GetDirect3DCaps();
 // Sets the main window's caption; does nothing while there is no window.
 ENGINE_API void SetWindowTitle(std::wstring title);
+
+// Makes root the scene the renderer draws, in place of the previous one. An empty root is refused
+// with a WARNING row and the previous scene stays.
+ENGINE_API void SetRootNode(boost::shared_ptr<engine::gfx::Spatial> root);
+
+// The texture or mesh of that file, loaded on the first request and shared by name afterwards.
+ENGINE_API boost::shared_ptr<engine::core::resources::ManagedTexture> LoadTexture(std::wstring name);
+ENGINE_API boost::shared_ptr<engine::gfx::TVOMesh> LoadMesh(std::wstring name);
+// Creates a square render-target texture of size pixels under name, replacing any earlier one.
+ENGINE_API void CreateRenderTarget(const std::wstring& name, int size);
 
 // An effect built from the material script at scriptPath (the first candidate the device runs, else
 // the built-in wireframe effect). A script that cannot be read or run throws Exception.
