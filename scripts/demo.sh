@@ -11,5 +11,8 @@ cmake --build build/release
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export SDL_VIDEODRIVER="${SDL_VIDEODRIVER:-offscreen}"
 fi
+if [ ! -d /dev/snd ]; then
+  export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
+fi
 cd build/release
 exec ./quorvel "$@"
