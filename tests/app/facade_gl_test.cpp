@@ -29,6 +29,7 @@
 using namespace quorvel::test;
 using engine::core::CWin32Window;
 using engine::core::Kernel;
+using engine::core::resources::RenderTargetTexture;
 using quorvel::formats::IpoWriter;
 using quorvel::formats::XmShortSong;
 using quorvel::formats::XmWriter;
@@ -40,9 +41,16 @@ class OnePassProgram : public engine::core::Module {
 public:
     bool Start() override {
         engine::CreateRenderTarget(L"glow", 32);
+        replacedTarget = Target().get();
+        engine::CreateRenderTarget(L"glow", 16);
+        target = Target();
         texture = engine::LoadTexture(L"data/white.png");
+        sameTexture = engine::LoadTexture(L"data/white.png");
         engine::SetRootNode(scene);
         return true;
+    }
+    static boost::shared_ptr<RenderTargetTexture> Target() {
+        return engine::core::ResourceManager::Get()->GetResource<RenderTargetTexture>(L"glow");
     }
     void Update() override {
         ++updates;
@@ -52,7 +60,9 @@ public:
     void Stop() override { ++stops; }
 
     boost::shared_ptr<engine::gfx::Node> scene = boost::make_shared<engine::gfx::Node>(nullptr);
-    boost::shared_ptr<engine::core::resources::ManagedTexture> texture;
+    boost::shared_ptr<engine::core::resources::ManagedTexture> texture, sameTexture;
+    const RenderTargetTexture* replacedTarget = nullptr;
+    boost::shared_ptr<RenderTargetTexture> target;
     int updates = 0;
     int stops = 0;
     double time = -1.0;
@@ -123,6 +133,12 @@ TEST_F(FacadeGlTest, StartsUpRunsOnePassAndShutsDownOffscreen) {
     EXPECT_EQ(renderer->GetRootNode()->GetChildren()[0], program.scene);
     ASSERT_NE(program.texture, nullptr);
     EXPECT_NE(program.texture->Retrieve(), nullptr);
+    EXPECT_EQ(program.sameTexture, program.texture);
+    // A second target of the same name replaces the first, and is made at once.
+    ASSERT_NE(program.target, nullptr);
+    EXPECT_NE(program.target.get(), program.replacedTarget);
+    EXPECT_EQ(program.target->GetSize(), 16);
+    EXPECT_NE(program.target->Retrieve(), nullptr);
 
     engine::StartApplication();
 
@@ -138,6 +154,7 @@ TEST_F(FacadeGlTest, StartsUpRunsOnePassAndShutsDownOffscreen) {
     EXPECT_EQ(engine::gfx::LightManager::mInstance, nullptr);
     EXPECT_EQ(engine::core::ResourceManager::mInstance, nullptr);
     EXPECT_EQ(program.texture->Retrieve(), nullptr);
+    EXPECT_EQ(program.target->Retrieve(), nullptr);
 
     const std::string log = folder.CloseAndRead();
     const std::vector<std::string> messages = Rows(log, "MESSAGE");
@@ -148,6 +165,9 @@ TEST_F(FacadeGlTest, StartsUpRunsOnePassAndShutsDownOffscreen) {
                                         "Adding new module ID: 2", "Adding new module ID: 15",
                                         "Adding new module ID: 10100", "Adding new module ID: 6"}));
     EXPECT_EQ(Count(messages, "Module sucessfully started"), 6);
+    EXPECT_EQ(Count(messages, "Creating managed texture data/white.png"), 1);
+    // The two "glow" targets, and "lastFrame", which the renderer's first frame asks for.
+    EXPECT_EQ(Count(messages, "Creating render target texture"), 3);
     EXPECT_TRUE(
         InOrder(messages, {"Release build", "Adding new module ID: 10100", "Creating render target texture",
                            "Creating managed texture data/white.png", "Module sucessfully started",
