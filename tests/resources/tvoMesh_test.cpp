@@ -56,15 +56,7 @@ protected:
     }
     // The text of the exception the load throws, after checking that its ERROR row reached the log.
     std::string LoadError(const TVOWriter& file) {
-        std::string text;
-        try {
-            Load(file);
-            ADD_FAILURE() << "the mesh loaded";
-        } catch (const Exception& e) {
-            text = engine::core::WideToNarrow(e.GetText());
-        }
-        EXPECT_EQ(CountRows(log.CloseAndRead(), "ERROR", text), 1) << text;
-        return text;
+        return log.ExpectError([&] { Load(file); });
     }
     int Count(const std::string& call) const {
         return static_cast<int>(std::count(calls.begin(), calls.end(), call));

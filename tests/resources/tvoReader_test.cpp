@@ -30,15 +30,7 @@ TVOData Load(const TVOWriter& file, const std::string& name = "data/mesh.tvo") {
 // Loads a file that must fail; returns the error text, after checking that exactly one ERROR row
 // with that text reached the log.
 std::string LoadError(ScopedLogDirectory& dir, const TVOWriter& file) {
-    std::string text;
-    try {
-        Load(file);
-        ADD_FAILURE() << "the file loaded";
-    } catch (const Exception& e) {
-        text = engine::core::WideToNarrow(e.GetText());
-    }
-    EXPECT_EQ(CountRows(dir.CloseAndRead(), "ERROR", text), 1) << text;
-    return text;
+    return dir.ExpectError([&] { Load(file); });
 }
 
 TVOWriter WithTriangle() {

@@ -49,15 +49,7 @@ protected:
     }
     // The text of the exception the load throws, after checking that its ERROR row reached the log.
     std::string LoadError(const std::vector<DemoObjectRecord>& objects) {
-        std::string text;
-        try {
-            Load(objects);
-            ADD_FAILURE() << "the scene loaded";
-        } catch (const Exception& e) {
-            text = engine::core::WideToNarrow(e.GetText());
-        }
-        EXPECT_EQ(CountRows(log.CloseAndRead(), "ERROR", text), 1) << text;
-        return text;
+        return log.ExpectError([&] { Load(objects); });
     }
 
     ScopedLogDirectory log;

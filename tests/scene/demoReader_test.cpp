@@ -28,15 +28,7 @@ DemoData Load(const DemoWriter& file) {
 
 // Loads a file that must fail; returns the error text after checking its one ERROR row.
 std::string LoadError(ScopedLogDirectory& dir, const DemoWriter& file) {
-    std::string text;
-    try {
-        Load(file);
-        ADD_FAILURE() << "the file loaded";
-    } catch (const Exception& e) {
-        text = engine::core::WideToNarrow(e.GetText());
-    }
-    EXPECT_EQ(CountRows(dir.CloseAndRead(), "ERROR", text), 1) << text;
-    return text;
+    return dir.ExpectError([&] { Load(file); });
 }
 
 DemoObjectRecord Cube() {

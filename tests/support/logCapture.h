@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/logging.h"
+#include "core/textConversion.h"
 #include "platform/messageBox.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@
 #include <vector>
 
 namespace quorvel::test {
+
+inline int CountRows(const std::string& log, const std::string& level, const std::string& text);
 
 // Moves the process into an empty temporary folder that has a data/ subfolder, with a new log.
 class ScopedLogDirectory {
@@ -38,6 +41,21 @@ public:
     ScopedLogDirectory& operator=(const ScopedLogDirectory&) = delete;
 
     const std::filesystem::path& Root() const { return root; }
+
+    // Runs work, which must end in the engine's exception; closes the log, checks that exactly one
+    // ERROR row carries the exception's text, and returns that text.
+    template <typename Work>
+    std::string ExpectError(Work work) {
+        std::string text;
+        try {
+            work();
+            ADD_FAILURE() << "the work did not fail";
+        } catch (const engine::core::Exception& e) {
+            text = engine::core::WideToNarrow(e.GetText());
+        }
+        EXPECT_EQ(CountRows(CloseAndRead(), "ERROR", text), 1) << text;
+        return text;
+    }
 
     // Writes the footer by closing the log, then returns the whole file.
     std::string CloseAndRead() {
