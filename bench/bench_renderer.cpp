@@ -13,7 +13,7 @@
 #include "render/wireframeShader.h"
 #include "resources/resourceManager.h"
 #include "scene/geometry.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <benchmark/benchmark.h>
 #include <boost/make_shared.hpp>

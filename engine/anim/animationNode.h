@@ -3,7 +3,7 @@
 #pragma once
 
 #include "anim/animationController.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <boost/shared_ptr.hpp>
 

@@ -8,7 +8,7 @@
 #include "render/renderObject.h"
 #include "render/shader.h"
 #include "resources/resourceTypes.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <boost/make_shared.hpp>
 

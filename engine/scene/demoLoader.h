@@ -4,6 +4,6 @@
 
 #include "anim/animationCamera.h"
 #include "anim/animationNode.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <engine/demoLoader.h>

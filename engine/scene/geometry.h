@@ -3,7 +3,7 @@
 // parent's, asked for directly, so it follows a parent moved earlier in the same frame.
 #pragma once
 
-#include "scene/spatial.h"
+#include <engine/scene.h>
 
 #include <boost/shared_ptr.hpp>
 

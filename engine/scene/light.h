@@ -2,7 +2,7 @@
 // LightManager's list once per frame. Its own transform is ignored.
 #pragma once
 
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "scene/node.h"
+#include <engine/scene.h>
 
 namespace engine::gfx {
 

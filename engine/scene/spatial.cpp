@@ -1,4 +1,4 @@
-#include "scene/spatial.h"
+#include <engine/scene.h>
 
 #include "math/operators.h"
 

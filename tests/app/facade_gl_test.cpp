@@ -3,9 +3,9 @@
 // Start, and StartApplication plays the music, runs one pass, quits and tears every singleton down,
 // leaving the log's rows in order.
 #include "anim/ipoFile.h"
+#include "app/screen.h"
 #include "core/input.h"
 #include "core/kernel.h"
-#include "core/screen.h"
 #include "core/timer.h"
 #include "formats/ipoWriter.h"
 #include "formats/xmWriter.h"
@@ -15,8 +15,8 @@
 #include "resources/resourceManager.h"
 #include "resources/resourceTypes.h"
 #include "scene/lightManager.h"
-#include "scene/node.h"
 #include "support/logCapture.h"
+#include <engine/scene.h>
 
 #include <engine/app.h>
 

@@ -5,8 +5,8 @@
 #include "formats/xmWriter.h"
 #include "platform/window.h"
 #include "render/renderer.h"
-#include "scene/node.h"
 #include "support/logCapture.h"
+#include <engine/scene.h>
 
 #include <engine/app.h>
 

@@ -1,8 +1,8 @@
 // Technique validation against the device's limits, on the real OpenGL device with its caps lowered
 // through the device's test hook: the textures a pass reads and the attribute locations of its vertex
 // inputs, and the effect pool passing over a candidate whose technique does not validate.
+#include "app/screen.h"
 #include "core/kernel.h"
-#include "core/screen.h"
 #include "effects/compiledEffect.h"
 #include "gpu/glDevice.h"
 #include "platform/window.h"

@@ -1,8 +1,8 @@
 // The window and screen module on the offscreen driver: creation and its log rows, the settings
 // mapping, events reaching Input, the close sequence, and failures that end in ERROR rows.
+#include "app/screen.h"
 #include "core/input.h"
 #include "core/kernel.h"
-#include "core/screen.h"
 #include "math/transforms.h"
 #include "support/logCapture.h"
 

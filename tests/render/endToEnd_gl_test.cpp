@@ -7,8 +7,8 @@
 // reference picture, and the log must hold the expected rows and no other warning or error.
 //
 // QUORVEL_UPDATE_REFERENCES=1 rewrites the reference picture from this run instead of comparing.
+#include "app/screen.h"
 #include "core/kernel.h"
-#include "core/screen.h"
 #include "formats/demoWriter.h"
 #include "formats/tvoWriter.h"
 #include "render/FXShader.h"

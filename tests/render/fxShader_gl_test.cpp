@@ -2,7 +2,7 @@
 // offscreen: candidates chosen from material scripts, the pass protocol, semantic and script values
 // reaching the effect, a full-screen quad drawn into a render target, and an effect across a reset.
 // Effect files and scripts are written as text into the test's data folder.
-#include "core/screen.h"
+#include "app/screen.h"
 #include "render/FXShader.h"
 #include "render/effectPool.h"
 #include "render/rendererFixture.h"

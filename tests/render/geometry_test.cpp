@@ -4,7 +4,7 @@
 #include "render/mesh.h"
 #include "render/rendererFixture.h"
 #include "scene/geometry.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <cmath>
 #include <numbers>

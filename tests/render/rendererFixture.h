@@ -13,8 +13,8 @@
 #include "render/renderer.h"
 #include "resources/resourceManager.h"
 #include "scene/lightManager.h"
-#include "scene/spatial.h"
 #include "support/logCapture.h"
+#include <engine/scene.h>
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The renderer on the real OpenGL device, offscreen: what the built-in shaders put on the screen, a
 // picture drawn into a render target and sampled by a later pass, and recovery from a lost device.
 // Pictures are read back from "lastFrame", which every frame here refreshes.
-#include "core/screen.h"
+#include "app/screen.h"
 #include "render/ambientShader.h"
 #include "render/diffuseShader.h"
 #include "render/mesh.h"
@@ -9,7 +9,7 @@
 #include "render/wireframeShader.h"
 #include "scene/geometry.h"
 #include "scene/light.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <chrono>
 #include <cmath>

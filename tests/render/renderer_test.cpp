@@ -3,7 +3,7 @@
 #include "render/renderQueue.h"
 #include "render/rendererFixture.h"
 #include "resources/resourceTypes.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <gmock/gmock.h>
 

@@ -1,7 +1,7 @@
 #include "math/operators.h"
 #include "scene/light.h"
 #include "scene/lightManager.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <boost/make_shared.hpp>
 #include <boost/weak_ptr.hpp>

@@ -1,8 +1,8 @@
 // A smoke test a person can run: a lit, textured cube turning in a window made by the screen module,
 // drawn through the device's fixed-function path. With --screenshot FILE --frames N it writes frame N
 // as a PNG and exits; without, it runs until the window is closed or Escape is pressed.
+#include "app/screen.h"
 #include "core/input.h"
-#include "core/screen.h"
 #include "math/operators.h"
 #include "math/transforms.h"
 

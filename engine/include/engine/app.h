@@ -2,7 +2,9 @@
 // run the main loop with the music, ask for the time and the keys, hand scenes and resources over, quit.
 #pragma once
 
+#include <engine/arrayInfo.h>
 #include <engine/deviceCaps.h>
+#include <engine/emitterInfo.h>
 #include <engine/export.h>
 #include <engine/module.h>
 #include <engine/windowSettings.h>
@@ -17,6 +19,7 @@ class Device;
 
 namespace engine::gfx {
 class Effect;
+class Node;
 class Spatial;
 class TVOMesh;
 } // namespace engine::gfx
@@ -26,6 +29,11 @@ class ManagedTexture;
 } // namespace engine::core::resources
 
 namespace engine {
+
+// Shows the display settings dialog and returns the choice. Leaving it with "Forget it..." ends the
+// process (exit code 0, log completed); closing the window returns the current choice and leaves a
+// quit request pending. With no display the defaults come back at once, windowed.
+ENGINE_API WindowSettings SettingsDialog();
 
 // Creates the window and its device from the settings and registers the engine's standard modules:
 // the screen (ID 1), the renderer (10), the input snapshot (2) and the global curve player (15, which
@@ -70,5 +78,16 @@ ENGINE_API void CreateRenderTarget(const std::wstring& name, int size);
 // An effect built from the material script at scriptPath (the first candidate the device runs, else
 // the built-in wireframe effect). A script that cannot be read or run throws Exception.
 ENGINE_API boost::shared_ptr<engine::gfx::Effect> BuildEffect(const std::string& scriptPath);
+
+// Attach a particle emitter (a point source, a rectangle, or a trail following the node) as a child of
+// node, which it emits from. A null node is refused with a WARNING row. The record is copied; a ring
+// smaller than the particles alive at the start, or device buffers that cannot be made, throw Exception.
+ENGINE_API void AddParticleEmitter(engine::gfx::Node* node, const engine::gfx::EmitterInfo& info);
+ENGINE_API void AddPlaneParticleEmitter(engine::gfx::Node* node, const engine::gfx::PlaneEmitterInfo& info);
+ENGINE_API void AddCurveEmitter(engine::gfx::Node* node, const engine::gfx::EmitterInfo& info);
+// Attaches an array modifier as a child of node: every frame it draws all copies of info.object's
+// first child in one draw. A null node, or an object or offset object without a child, is refused
+// with a WARNING row and nothing is attached.
+ENGINE_API void AddArrayModifier(engine::ArrayInfo& info, engine::gfx::Node* node);
 
 } // namespace engine

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <engine/app.h>
+#include <engine/arrayInfo.h>
 #include <engine/demoLoader.h>
 #include <engine/deviceCaps.h>
+#include <engine/emitterInfo.h>
 #include <engine/exception.h>
 #include <engine/math.h>
 #include <engine/module.h>
+#include <engine/scene.h>
 #include <engine/singleton.h>
 #include <engine/windowSettings.h>

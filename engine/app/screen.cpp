@@ -1,4 +1,4 @@
-#include "core/screen.h"
+#include "app/screen.h"
 
 #include "core/kernel.h"
 #include "core/logging.h"

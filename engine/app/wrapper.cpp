@@ -2,11 +2,11 @@
 #include <engine/app.h>
 
 #include "anim/ipoFile.h"
+#include "app/screen.h"
 #include "audio/musicPlayer.h"
 #include "core/input.h"
 #include "core/kernel.h"
 #include "core/logging.h"
-#include "core/screen.h"
 #include "core/timer.h"
 #include "platform/window.h"
 #include "render/effectPool.h"
@@ -15,7 +15,7 @@
 #include "resources/resourceManager.h"
 #include "resources/resourceTypes.h"
 #include "scene/lightManager.h"
-#include "scene/node.h"
+#include <engine/scene.h>
 
 #include <boost/make_shared.hpp>
 
