@@ -7,7 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libsdl2-dev libepoxy-dev libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0
   liblua5.1-0-dev libboost-dev libopenmpt-dev libstb-dev libgtk-3-dev
-  libgtest-dev libgmock-dev libbenchmark-dev clang-format
+  libboost-program-options-dev libtinyobjloader-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth
   locales
 )
 
