@@ -1,0 +1,257 @@
+// The array modifier drawn by the real renderer on OpenGL, offscreen: one cube mesh file with the
+// built-in Diffuse effect, repeated into a 10 x 10 grid by two offset objects, lit by a lamp. The
+// picture must show a cube at every copy's place and match the stored reference within a tolerance.
+//
+// QUORVEL_UPDATE_REFERENCES=1 rewrites the reference picture from this run instead of comparing.
+#include "app/screen.h"
+#include "core/kernel.h"
+#include "formats/tvoWriter.h"
+#include "math/operators.h"
+#include "math/transforms.h"
+#include "particles/arrayModifier.h"
+#include "render/effectPool.h"
+#include "render/rendererFixture.h"
+#include "resources/TVOMesh.h"
+#include "scene/geometry.h"
+#include "scene/light.h"
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <numbers>
+
+using namespace quorvel::test;
+using namespace engine::gfx;
+using engine::core::CWin32Window;
+using engine::core::ResourceManager;
+using engine::core::resources::RenderTargetTexture;
+using engine::math::Vector3f;
+using quorvel::formats::Float2;
+using quorvel::formats::Float3;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSize = 160;
+constexpr int kGrid = 10;
+constexpr float kDepth = 16.0f;
+constexpr gpu::Color kClear = 0xFF101820;
+// Per channel, and how many pixels may differ by more: room for another rasteriser's rounding, far
+// too little for a missing row of cubes, a wrong step or unlit normals.
+constexpr int kChannelTolerance = 8;
+constexpr int kAllowedDifferentPixels = kSize * kSize / 200;
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;
+};
+
+Picture ReadPng(const fs::path& path) {
+    Picture picture;
+    int channels = 0;
+    std::unique_ptr<stbi_uc, void (*)(void*)> data(
+        stbi_load(path.c_str(), &picture.width, &picture.height, &channels, 4), stbi_image_free);
+    if (data)
+        picture.rgba.assign(data.get(), data.get() + std::size_t(picture.width) * picture.height * 4);
+    return picture;
+}
+
+bool WritePng(const fs::path& path, const Picture& picture) {
+    return stbi_write_png(path.c_str(), picture.width, picture.height, 4, picture.rgba.data(),
+                          picture.width * 4) != 0;
+}
+
+int DifferentPixels(const Picture& a, const Picture& b) {
+    int different = 0;
+    for (std::size_t at = 0; at + 3 < a.rgba.size(); at += 4)
+        different += std::abs(a.rgba[at] - b.rgba[at]) > kChannelTolerance ||
+                     std::abs(a.rgba[at + 1] - b.rgba[at + 1]) > kChannelTolerance ||
+                     std::abs(a.rgba[at + 2] - b.rgba[at + 2]) > kChannelTolerance;
+    return different;
+}
+
+// A cube of half-size h: per face four corners, clockwise seen from outside (the front winding the
+// default culling keeps), with the face's normal and texture coordinates.
+void WriteCube(const fs::path& path, float h) {
+    std::vector<Float3> positions, normals;
+    std::vector<Float2> texCoords;
+    std::vector<std::uint32_t> indices;
+    const Float3 faces[6][2] = {{{0, 0, -1}, {0, 1, 0}}, {{0, 0, 1}, {0, 1, 0}}, {{1, 0, 0}, {0, 1, 0}},
+                                {{-1, 0, 0}, {0, 1, 0}}, {{0, 1, 0}, {0, 0, 1}}, {{0, -1, 0}, {0, 0, -1}}};
+    for (const auto& [normal, up] : faces) {
+        const Float3 right = {normal[1] * up[2] - normal[2] * up[1], normal[2] * up[0] - normal[0] * up[2],
+                              normal[0] * up[1] - normal[1] * up[0]};
+        const auto first = static_cast<std::uint32_t>(positions.size());
+        const int corners[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+        for (const auto& [across, down] : corners) {
+            Float3 corner;
+            for (int axis = 0; axis < 3; ++axis)
+                corner[axis] = h * (normal[axis] + across * right[axis] + down * up[axis]);
+            positions.push_back(corner);
+            normals.push_back(normal);
+            texCoords.push_back({(across + 1) / 2.0f, (1 - down) / 2.0f});
+        }
+        indices.insert(indices.end(), {first, first + 1, first + 2, first, first + 2, first + 3});
+    }
+    quorvel::formats::TVOWriter writer;
+    writer.Material(3, {});
+    writer.Positions(positions);
+    writer.Normals(normals);
+    writer.TexCoords(texCoords);
+    writer.Indices(2, indices);
+    writer.End();
+    writer.Save(path);
+}
+
+Transform Pose(Vector3f translation) {
+    // Turned about x and y so that three faces of every cube face the camera in different light.
+    Transform pose;
+    pose.rotation = (engine::math::MatrixRotationAxis({1, 0, 0}, 0.5f) *
+                     engine::math::MatrixRotationAxis({0, 1, 0}, 0.6f))
+                        .GetRotation();
+    pose.translation = translation;
+    return pose;
+}
+
+class ArrayModifierGlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine::WindowSettings settings;
+        settings.width = settings.height = kSize;
+        screen.Init(settings);
+        window = CWin32Window::Get();
+        ASSERT_NE(window->device, nullptr);
+        window->clearColor = kClear;
+        engine::core::Timer::Get()->SetClock(&clock);
+        engine::core::Timer::Get()->Start();
+        lastFrame = boost::make_shared<RenderTargetTexture>(L"lastFrame", kSize);
+        ResourceManager::Get()->AddUnmanaged(L"lastFrame", lastFrame);
+        lastFrame->Load();
+        renderer.SetSleepFunction([](std::uint32_t) {});
+        renderer.Start();
+        // The pool finds the renderer in the kernel, where this test does not register it.
+        EffectPool::Get();
+        SetShaderContext(window->device, &renderer);
+        base = boost::make_shared<Node>(renderer.GetRootNode().get());
+        renderer.AttachToRoot(base);
+    }
+    void TearDown() override {
+        SetShaderContext(nullptr, nullptr);
+        renderer.Stop();
+        renderer.ClearRoot();
+        base.reset();
+        lastFrame.reset();
+        delete EffectPool::mInstance;
+        delete ResourceManager::mInstance;
+        delete LightManager::mInstance;
+        delete engine::core::Timer::mInstance;
+        delete engine::core::Kernel::mInstance;
+        if (window != nullptr)
+            window->Shutdown();
+        delete CWin32Window::mInstance;
+    }
+
+    boost::shared_ptr<Node> AddNode(Transform pose) {
+        auto node = boost::make_shared<Node>(base.get());
+        node->SetLocalTransform(pose);
+        base->AddChild(node);
+        return node;
+    }
+
+    ScopedLogDirectory log;
+    MessageBoxCapture boxes;
+    ManualClock clock;
+    engine::core::CScreen screen;
+    CWin32Window* window = nullptr;
+    Renderer renderer;
+    boost::shared_ptr<Node> base;
+    boost::shared_ptr<RenderTargetTexture> lastFrame;
+};
+
+TEST_F(ArrayModifierGlTest, AGridOfLitCubesFromOneMeshMatchesTheReferencePicture) {
+    WriteCube("data/arrayCube.tvo", 0.35f);
+    auto cube = ResourceManager::Get()->GetResource<TVOMesh>(L"data/arrayCube.tvo");
+    ASSERT_TRUE(cube && cube->material);
+    // Orange in the light, blue in the shade, on the material the copies borrow.
+    std::ranges::copy(std::array{0.2f, 0.25f, 0.4f}, cube->material->ambientColor);
+    std::ranges::copy(std::array{0.9f, 0.6f, 0.3f}, cube->material->diffuseColor);
+
+    auto lamp = AddNode(Pose({-6, 8, 4}));
+    lamp->AddChild(boost::make_shared<Light>(lamp.get()));
+    const float corner = -(kGrid - 1) / 2.0f;
+    auto object = AddNode(Pose({corner, corner, kDepth}));
+    object->AddChild(boost::make_shared<Geometry>(cube, object.get()));
+    // The offset objects lend only their poses: one step right, one step up, in the object's turn.
+    auto right = AddNode(Pose({corner + 1, corner, kDepth}));
+    right->AddChild(boost::make_shared<Geometry>(nullptr, right.get()));
+    auto up = AddNode(Pose({corner, corner + 1, kDepth}));
+    up->AddChild(boost::make_shared<Geometry>(nullptr, up.get()));
+
+    engine::ArrayInfo info;
+    info.object = object.get();
+    for (Node* offset : {right.get(), up.get()}) {
+        engine::ArrayEntry& entry = info.entries.emplace_back();
+        entry.offsetObject = offset;
+        entry.count = kGrid;
+        entry.useObjectOffset = true;
+    }
+    ArrayModifierInfo record;
+    ASSERT_TRUE(ConvertArrayInfo(info, record));
+    up->AddChild(boost::make_shared<ArrayModifier>(record, up.get()));
+
+    // Long enough for "lastFrame" to take a copy of the back buffer.
+    clock.micros += 50000;
+    engine::core::Timer::Get()->Update();
+    renderer.Update();
+    Picture actual{kSize, kSize, {}};
+    gpu::Surface* surface = nullptr;
+    ASSERT_EQ(lastFrame->Retrieve()->GetSurfaceLevel(0, &surface), gpu::kOk);
+    window->device->ReadPixels(surface, actual.rgba);
+    surface->Release();
+    ASSERT_EQ(actual.rgba.size(), std::size_t(4) * kSize * kSize);
+    // The back buffer has no alpha to compare.
+    for (std::size_t at = 3; at < actual.rgba.size(); at += 4)
+        actual.rgba[at] = 255;
+
+    // Every copy's centre is covered by its cube: x and y over z through the 45-degree projection.
+    const float focal = 1.0f / std::tan(std::numbers::pi_v<float> / 8);
+    for (int row = 0; row < kGrid; ++row)
+        for (int column = 0; column < kGrid; ++column) {
+            const float x = (corner + column) * focal / kDepth, y = (corner + row) * focal / kDepth;
+            const int px = static_cast<int>((x + 1) / 2 * kSize), py = static_cast<int>((1 - y) / 2 * kSize);
+            const std::uint8_t* pixel = &actual.rgba[(std::size_t(py) * kSize + px) * 4];
+            EXPECT_FALSE(pixel[0] == ((kClear >> 16) & 0xFF) && pixel[1] == ((kClear >> 8) & 0xFF) &&
+                         pixel[2] == (kClear & 0xFF))
+                << "no cube at column " << column << ", row " << row;
+        }
+
+    const fs::path referencePath = fs::path(QUORVEL_ARRAY_TEST_DATA) / "arrayGrid.png";
+    const char* update = std::getenv("QUORVEL_UPDATE_REFERENCES");
+    if (update != nullptr && std::string(update) == "1") {
+        ASSERT_TRUE(WritePng(referencePath, actual)) << referencePath;
+    }
+    const Picture reference = ReadPng(referencePath);
+    ASSERT_EQ(reference.rgba.size(), actual.rgba.size())
+        << "no reference picture at " << referencePath << " (QUORVEL_UPDATE_REFERENCES=1 writes it)";
+    const int different = DifferentPixels(actual, reference);
+    if (different > kAllowedDifferentPixels) {
+        const fs::path actualPath = fs::canonical("/proc/self/exe").parent_path() / "arrayGrid.actual.png";
+        WritePng(actualPath, actual);
+        ADD_FAILURE() << different << " pixels differ from " << referencePath << " by more than "
+                      << kChannelTolerance << "; this run's picture is " << actualPath;
+    }
+
+    const std::string text = log.CloseAndRead();
+    EXPECT_TRUE(Rows(text, "WARNING").empty()) << text;
+    EXPECT_TRUE(Rows(text, "ERROR").empty()) << text;
+    EXPECT_EQ(text.find("GL error"), std::string::npos) << text;
+}
+
+} // namespace
