@@ -68,14 +68,15 @@ void CheckCounts(const EmitterInfo& info) {
                   std::to_string(info.particleCount));
 }
 
+// The tube's links from the last ring lead past the last vertex. They are never drawn; wrapped onto the
+// first ring they keep every index inside the vertex buffer, which the device checks before each draw.
 template <typename Index>
 void FillIndices(void* target, int capacity, std::span<const std::uint32_t> pattern) {
     auto* out = static_cast<Index*>(target);
-    for (int particle = 0; particle < capacity; ++particle) {
-        const auto base = static_cast<std::uint32_t>(particle) * 4;
+    const auto vertexCount = static_cast<std::uint32_t>(capacity) * 4;
+    for (std::uint32_t base = 0; base < vertexCount; base += 4)
         for (std::uint32_t offset : pattern)
-            *out++ = static_cast<Index>(base + offset);
-    }
+            *out++ = static_cast<Index>((base + offset) % vertexCount);
 }
 
 // Four vertices of `vertexBytes` per particle; the index buffer repeats `pattern` for every particle

@@ -1,0 +1,282 @@
+// Emitters drawn by the real renderer on OpenGL, offscreen: a fountain of coloured billboards with the
+// shipped particle effect and a trail circling it, under a tilted scene root, from a fixed seed at
+// fixed time steps. The last frame must match the stored reference picture within a tolerance, and the
+// log must hold no warning or error.
+//
+// QUORVEL_UPDATE_REFERENCES=1 rewrites the reference picture from this run instead of comparing.
+#include "app/screen.h"
+#include "core/kernel.h"
+#include "particles/particleEngine.h"
+#include "render/effectPool.h"
+#include "render/rendererFixture.h"
+#include "resources/resourceTypes.h"
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+using namespace quorvel::test;
+using namespace engine::gfx;
+using engine::core::CWin32Window;
+using engine::core::ResourceManager;
+using engine::core::resources::RenderTargetTexture;
+using engine::math::Matrix3x3;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Square, so that "lastFrame" of the same size is an unscaled copy of the back buffer.
+constexpr int kSize = 128;
+constexpr int kFrames = 40;
+// Longer than the "lastFrame" period, so every frame is copied.
+constexpr std::uint64_t kFrameMicros = 50000;
+// Room for another rasteriser's rounding, far too little for particles in the wrong place or colour.
+constexpr int kChannelTolerance = 8;
+constexpr int kAllowedDifferentPixels = kSize * kSize / 200;
+
+// The trail is opaque and sorts first, by priority, so that the additive particles always blend over
+// the picture it leaves, whatever order the effects would otherwise take.
+const char kParticleEfx[] = R"(effect = {
+    { priority = 1, pass = { { priority = 100, fx = "particle", tec = "Additive", params = {}, streams = { "pos", "tex" } } } },
+}
+)";
+const char kTrailEfx[] = R"(effect = {
+    { priority = 1, pass = { { priority = 90, fx = "trail", tec = "Tube", params = {}, streams = { "pos" } } } },
+}
+)";
+const char kTrailFx[] = R"(float4x4 WorldViewProjection : WorldViewProjection;
+
+technique Tube { pass Solid { VertexShader = TubeVertex; FragmentShader = TubeFragment; CullMode = None; } }
+
+-- glsl TubeVertex
+in vec3 POSITION;
+in vec4 TEXCOORD0;
+out vec4 colour;
+void main()
+{
+    colour = TEXCOORD0;
+    gl_Position = WorldViewProjection * vec4(POSITION, 1.0);
+}
+
+-- glsl TubeFragment
+in vec4 colour;
+out vec4 FragmentColor;
+void main()
+{
+    FragmentColor = colour;
+}
+)";
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;
+};
+
+Picture ReadPng(const fs::path& path) {
+    Picture picture;
+    int channels = 0;
+    std::unique_ptr<stbi_uc, void (*)(void*)> data(
+        stbi_load(path.c_str(), &picture.width, &picture.height, &channels, 4), stbi_image_free);
+    if (data)
+        picture.rgba.assign(data.get(), data.get() + std::size_t(picture.width) * picture.height * 4);
+    return picture;
+}
+
+bool WritePng(const fs::path& path, const Picture& picture) {
+    return stbi_write_png(path.c_str(), picture.width, picture.height, 4, picture.rgba.data(),
+                          picture.width * 4) != 0;
+}
+
+int DifferentPixels(const Picture& a, const Picture& b) {
+    int different = 0;
+    for (std::size_t at = 0; at + 3 < a.rgba.size(); at += 4)
+        for (std::size_t channel = 0; channel < 3; ++channel)
+            if (std::abs(a.rgba[at + channel] - b.rgba[at + channel]) > kChannelTolerance) {
+                ++different;
+                break;
+            }
+    return different;
+}
+
+Transform Pose(float x, float y, float z, Matrix3x3 rotation) {
+    Transform t;
+    t.translation = {x, y, z};
+    t.rotation = rotation;
+    return t;
+}
+
+class FountainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories("data/fx");
+        fs::copy_file(QUORVEL_PARTICLE_EFFECT, "data/fx/particle.fx");
+        std::ofstream("data/fx/trail.fx", std::ios::binary) << kTrailFx;
+        std::ofstream("data/particle.efx", std::ios::binary) << kParticleEfx;
+        std::ofstream("data/trail.efx", std::ios::binary) << kTrailEfx;
+
+        engine::WindowSettings settings;
+        settings.width = settings.height = kSize;
+        screen.Init(settings);
+        window = CWin32Window::Get();
+        ASSERT_NE(window->device, nullptr);
+        window->clearColor = 0xFF101820;
+        engine::core::Timer::Get()->SetClock(&clock);
+        engine::core::Timer::Get()->Start();
+        lastFrame = boost::make_shared<RenderTargetTexture>(L"lastFrame", kSize);
+        ResourceManager::Get()->AddUnmanaged(L"lastFrame", lastFrame);
+        lastFrame->Load();
+        renderer.SetSleepFunction([](std::uint32_t) {});
+        renderer.Start();
+        EffectPool::Get();
+        SetShaderContext(window->device, &renderer);
+        UseRepeatableParticles(2024);
+        ResetEmissionClocks();
+    }
+    void TearDown() override {
+        SetShaderContext(nullptr, nullptr);
+        renderer.Stop();
+        renderer.ClearRoot();
+        renderer.SetScene({});
+        scene.reset();
+        trailNode.reset();
+        lastFrame.reset();
+        UseClockSeededParticles();
+        ResetEmissionClocks();
+        delete EffectPool::mInstance;
+        delete ResourceManager::mInstance;
+        delete LightManager::mInstance;
+        delete engine::core::Timer::mInstance;
+        delete engine::core::Kernel::mInstance;
+        if (window != nullptr)
+            window->Shutdown();
+        delete CWin32Window::mInstance;
+        const std::string text = log.CloseAndRead();
+        EXPECT_TRUE(Rows(text, "WARNING").empty()) << text;
+        EXPECT_TRUE(Rows(text, "ERROR").empty()) << text;
+        EXPECT_EQ(text.find("GL error"), std::string::npos) << text;
+    }
+
+    // The scene root, tilted to look down on the fountain a little, with the fountain at its origin
+    // and the trail's node circling it.
+    void BuildScene() {
+        const float tilt = 0.3f;
+        scene = boost::make_shared<Node>(renderer.GetRootNode().get());
+        scene->SetLocalTransform(
+            Pose(0, -2.5f, 16,
+                 {{1, 0, 0, 0, std::cos(tilt), std::sin(tilt), 0, -std::sin(tilt), std::cos(tilt)}}));
+        renderer.ClearRoot();
+        renderer.AttachToRoot(scene);
+        renderer.SetScene(scene);
+
+        auto fountainNode = boost::make_shared<Node>(scene.get());
+        scene->AddChild(fountainNode);
+        EmitterInfo fountain;
+        fountain.color = {1.0f, 0.35f, 0.1f, 1};
+        fountain.colorVariance = {0.3f, 0.3f, 0.6f, 0};
+        fountain.colorChange = {-0.3f, 0.2f, 0.5f, -0.4f};
+        fountain.velocity = {0, 8.5f, 0};
+        fountain.velocityVariance = {2.5f, 1.5f, 2.5f};
+        fountain.acceleration = {0, -9.8f, 0};
+        fountain.effect = EffectPool::Get()->BuildEffect("data/particle.efx");
+        fountain.size = 1.2f;
+        fountain.sizeChange = 0.4f;
+        fountain.spinVariance = 2;
+        fountain.maxParticles = 120;
+        fountain.particleCount = 0;
+        fountain.emitInterval = 0.02f;
+        fountainNode->AddChild(boost::make_shared<Emitter>(fountainNode.get(), fountain));
+
+        trailNode = boost::make_shared<Node>(scene.get());
+        scene->AddChild(trailNode);
+        EmitterInfo trail;
+        trail.color = {0.2f, 0.9f, 0.4f, 1};
+        trail.colorChange = {0.4f, -0.3f, 0.3f, 0};
+        trail.effect = EffectPool::Get()->BuildEffect("data/trail.efx");
+        trail.size = 0.6f;
+        trail.maxParticles = 24;
+        trail.particleCount = 0;
+        trail.emitInterval = 0.1f;
+        trailNode->AddChild(boost::make_shared<CurveEmitter>(trailNode.get(), trail));
+    }
+
+    // The trail's node on a horizontal circle around the fountain, its local Y along the path so that
+    // the rings stand across it.
+    void MoveTrail(float seconds) {
+        const float a = 1.6f * seconds;
+        const float c = std::cos(a), s = std::sin(a);
+        trailNode->SetLocalTransform(
+            Pose(4 * c, 1.5f + 0.8f * std::sin(3 * a), 4 * s, {{c, 0, s, -s, 0, c, 0, 1, 0}}));
+    }
+
+    void Frame() {
+        clock.micros += kFrameMicros;
+        engine::core::Timer::Get()->Update();
+        renderer.Update();
+    }
+
+    Picture ReadLastFrame() {
+        Picture picture;
+        gpu::Surface* surface = nullptr;
+        if (lastFrame->Retrieve() == nullptr ||
+            gpu::Failed(lastFrame->Retrieve()->GetSurfaceLevel(0, &surface)))
+            return picture;
+        picture.width = static_cast<int>(surface->Width());
+        picture.height = static_cast<int>(surface->Height());
+        window->device->ReadPixels(surface, picture.rgba);
+        surface->Release();
+        for (std::size_t at = 3; at < picture.rgba.size(); at += 4)
+            picture.rgba[at] = 255;
+        return picture;
+    }
+
+    ScopedLogDirectory log;
+    MessageBoxCapture boxes;
+    ManualClock clock;
+    engine::core::CScreen screen;
+    CWin32Window* window = nullptr;
+    Renderer renderer;
+    boost::shared_ptr<RenderTargetTexture> lastFrame;
+    boost::shared_ptr<Node> scene, trailNode;
+};
+
+TEST_F(FountainTest, AFountainAndATrailAreDrawnAsTheReferencePicture) {
+    BuildScene();
+    for (int frame = 1; frame <= kFrames; ++frame) {
+        MoveTrail(frame * (kFrameMicros / 1e6f));
+        Frame();
+    }
+
+    const Picture actual = ReadLastFrame();
+    ASSERT_EQ(actual.width, kSize);
+    ASSERT_EQ(actual.height, kSize);
+    int lit = 0;
+    for (std::size_t at = 0; at + 3 < actual.rgba.size(); at += 4)
+        lit += std::max({actual.rgba[at], actual.rgba[at + 1], actual.rgba[at + 2]}) > 64 ? 1 : 0;
+    EXPECT_GT(lit, kSize * kSize / 50) << "hardly anything was drawn";
+
+    const fs::path referencePath = QUORVEL_FOUNTAIN_REFERENCE;
+    const char* update = std::getenv("QUORVEL_UPDATE_REFERENCES");
+    if (update != nullptr && std::string(update) == "1") {
+        fs::create_directories(referencePath.parent_path());
+        ASSERT_TRUE(WritePng(referencePath, actual)) << referencePath;
+    }
+    const Picture reference = ReadPng(referencePath);
+    ASSERT_EQ(reference.width, kSize)
+        << "no reference picture at " << referencePath << " (QUORVEL_UPDATE_REFERENCES=1 writes it)";
+    ASSERT_EQ(reference.height, kSize);
+    const int different = DifferentPixels(actual, reference);
+    if (different > kAllowedDifferentPixels) {
+        const fs::path actualPath = fs::canonical("/proc/self/exe").parent_path() / "fountain.actual.png";
+        WritePng(actualPath, actual);
+        ADD_FAILURE() << different << " pixels differ from " << referencePath << " by more than "
+                      << kChannelTolerance << "; this run's picture is " << actualPath;
+    }
+}
+
+} // namespace
