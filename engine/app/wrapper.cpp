@@ -8,6 +8,10 @@
 #include "core/kernel.h"
 #include "core/logging.h"
 #include "core/timer.h"
+#include "particles/arrayModifier.h"
+#include "particles/particleEngine.h"
+#include "platform/cursor.h"
+#include "platform/messageBox.h"
 #include "platform/window.h"
 #include "render/effectPool.h"
 #include "render/renderer.h"
@@ -34,6 +38,10 @@ constexpr std::uint32_t kAudioVersion = 0x0203;
 constexpr int kMusicPreBufferMs = 500;
 const char kMusicFile[] = "data/dark_ages.xm";
 
+// The music playing now (0 outside StartApplication), and where the demo begins when it starts.
+audio::MusicHandle currentMusic = 0;
+double startSeconds = 0.0;
+
 // Deletes a singleton only where one exists: asking Get() would build one just to delete it, and the
 // curve player's constructor reads its file and throws when it is missing.
 template <typename T>
@@ -50,6 +58,15 @@ public:
     AudioSession(const AudioSession&) = delete;
     AudioSession& operator=(const AudioSession&) = delete;
 };
+
+template <typename EmitterType, typename Info>
+void AttachEmitter(gfx::Node* node, const Info& info, const char* nullNodeWarning) {
+    if (node == nullptr) {
+        LOG_WARNING(nullNodeWarning);
+        return;
+    }
+    node->AddChild(boost::shared_ptr<gfx::Spatial>(new EmitterType(node, info)));
+}
 
 gfx::Renderer* FindRenderer() {
     return dynamic_cast<gfx::Renderer*>(core::Kernel::Get()->GetModule(kRendererModuleId));
@@ -100,16 +117,32 @@ void StartApplication() {
         LOG_ERROR("An incorrect version of BASS.DLL was loaded");
     AudioSession audioSession;
     const audio::MusicHandle music = audio::MusicLoad(kMusicFile);
+    audio::ChannelSetPosition(music, startSeconds);
     audio::ChannelPreBuf(music, kMusicPreBufferMs);
     if (music == 0)
         LOG_ERROR("Failed to load music file. Sorry.");
 
-    // Time 0 is now, and the music starts with it: the timeline follows the music through this order.
-    core::Kernel::Get()->AddModule(core::Timer::Get(), kTimerModuleId);
+    // The timer's start is now, and the music starts with it: the timeline follows the music through
+    // this order.
+    core::Timer* timer = core::Timer::Get();
+    timer->SetTime(startSeconds);
+    core::Kernel::Get()->AddModule(timer, kTimerModuleId);
     audio::ChannelPlay(music, false);
+    currentMusic = music;
     core::Kernel::Get()->Run();
+    currentMusic = 0;
+    startSeconds = 0.0;
 
     DeleteEngineModules();
+}
+
+void SetDemoTime(double seconds) {
+    if (currentMusic == 0) {
+        startSeconds = seconds;
+        return;
+    }
+    core::Timer::Get()->SetTime(seconds);
+    audio::ChannelSetPosition(currentMusic, seconds);
 }
 
 void QuitApplication() {
@@ -145,6 +178,14 @@ void SetWindowTitle(std::wstring title) {
     core::CWin32Window::Get()->SetTitle(title);
 }
 
+void HideCursor() {
+    platform::HideCursor();
+}
+
+void ShowMessageBox(const std::wstring& text, const std::wstring& caption) {
+    platform::ShowMessageBox(text, caption, platform::MessageBoxOwner::None);
+}
+
 void SetRootNode(boost::shared_ptr<gfx::Spatial> root) {
     if (!root) {
         LOG_WARNING("Setting NULL root node. Not Allowed.");
@@ -175,6 +216,32 @@ void CreateRenderTarget(const std::wstring& name, int size) {
 
 boost::shared_ptr<gfx::Effect> BuildEffect(const std::string& scriptPath) {
     return gfx::EffectPool::Get()->BuildEffect(scriptPath);
+}
+
+void AddParticleEmitter(gfx::Node* node, const gfx::EmitterInfo& info) {
+    AttachEmitter<gfx::Emitter>(node, info, "Cannot add particle emmiter to NULL node");
+}
+
+void AddPlaneParticleEmitter(gfx::Node* node, const gfx::PlaneEmitterInfo& info) {
+    AttachEmitter<gfx::PlaneEmitter>(node, info, "Cannot add plane particle emmiter to NULL node");
+}
+
+void AddCurveEmitter(gfx::Node* node, const gfx::EmitterInfo& info) {
+    AttachEmitter<gfx::CurveEmitter>(node, info, "Cannot add curve particle emmiter to NULL node");
+}
+
+void AddArrayModifier(ArrayInfo& info, gfx::Node* node) {
+    // Hanging the copies under nothing would leave them undrawn and unowned.
+    if (node == nullptr) {
+        LOG_WARNING("Cannot add array modifier to NULL node");
+        return;
+    }
+    gfx::ArrayModifierInfo converted;
+    if (!gfx::ConvertArrayInfo(info, converted))
+        return;
+    auto modifier = boost::shared_ptr<gfx::Spatial>(new gfx::ArrayModifier(std::move(converted), node));
+    node->AddChild(modifier);
+    modifier->SetParent(node);
 }
 
 } // namespace engine

@@ -207,6 +207,21 @@ bool ChannelPlay(MusicHandle music, bool restart) {
     return true;
 }
 
+bool ChannelSetPosition(MusicHandle music, double seconds) {
+    DeviceLock lock;
+    if (!IsCurrent(music))
+        return false;
+    try {
+        player.module->set_position_seconds(seconds < 0.0 ? 0.0 : seconds);
+    } catch (...) {
+        return false;
+    }
+    // Whatever was decoded ahead belongs to the old position.
+    player.preBuffer.clear();
+    player.preBufferRead = 0;
+    return true;
+}
+
 double ChannelGetPosition(MusicHandle music) {
     DeviceLock lock;
     if (!IsCurrent(music))

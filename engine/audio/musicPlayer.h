@@ -1,6 +1,6 @@
 // The music layer the application facade plays the demo's tracker module through: libopenmpt decodes
 // the module, an SDL audio device (44100 Hz, stereo, float) plays it from its own thread. Six calls,
-// shaped after the closed audio library the facade was first written against.
+// shaped after the closed audio library the facade was first written against, plus a seek and a position.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,9 @@ MusicHandle MusicLoad(const std::string& path);
 bool ChannelPreBuf(MusicHandle music, int milliseconds);
 // Starts playback at once from the current position (or from the start with restart).
 bool ChannelPlay(MusicHandle music, bool restart);
+// Moves playback to that many seconds into the module (past its end: silence) and drops what was
+// decoded ahead. False for an unknown handle.
+bool ChannelSetPosition(MusicHandle music, double seconds);
 // Seconds of the module decoded so far, pre-buffered audio included; -1 for an unknown handle.
 double ChannelGetPosition(MusicHandle music);
 // Closes the device, then destroys the loaded module. Safe to call more than once.

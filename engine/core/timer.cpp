@@ -27,8 +27,14 @@ bool Timer::Start() {
     return true;
 }
 
+void Timer::SetTime(double seconds) {
+    offset += seconds - time;
+    time = seconds;
+    lastTime = seconds;
+}
+
 void Timer::Update() {
-    time = static_cast<double>(clock->Counter()) * secondsPerCount - startSeconds;
+    time = static_cast<double>(clock->Counter()) * secondsPerCount - startSeconds + offset;
     elapsedTicks = clock->Ticks() - startTicks;
     sinceLast = time - lastTime;
     const auto deltaTicks = static_cast<std::int32_t>(elapsedTicks - lastElapsedTicks);

@@ -22,6 +22,9 @@ public:
 
     // Takes effect at the next Start. The clock must outlive the timer.
     void SetClock(platform::Clock* clock);
+    // Moves the time to `seconds` from now on, before or after Start; the next pass measures its time
+    // since the last from here, so a jump is not mistaken for a long frame.
+    void SetTime(double seconds);
 
     double Time() const { return time; }
     double SinceLast() const { return sinceLast; }
@@ -35,6 +38,8 @@ private:
     double sinceLast = 0.0;
     double time = 0.0;
     std::uint32_t elapsedTicks = 0;
+    // Added to the counter's seconds since Start.
+    double offset = 0.0;
 
     platform::Clock* clock;
 };

@@ -6,6 +6,7 @@
 #include "gpu/glDevice.h"
 #include "math/operators.h"
 #include "math/transforms.h"
+#include "platform/cursor.h"
 #include "platform/keyMapping.h"
 #include "platform/messageBox.h"
 
@@ -55,6 +56,7 @@ int CWin32Window::Create(WindowSettings windowSettings) {
         LOG_ERROR("Could not register window class");
     }
     videoSubsystem = true;
+    platform::ApplyCursorVisibility();
 
     gpu::ConfigureGlWindow(settings.backBufferFormat, settings.depthStencilFormat, settings.multiSampleType);
     // The client area is width x height, so the back buffer matches the projection's aspect.

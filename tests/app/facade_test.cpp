@@ -133,3 +133,32 @@ TEST_F(SetRootNodeTest, AnEmptyRootIsRefusedWithOneWarning) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AttachFacadeTest, NullNodesAndChildlessObjectsAreRefusedWithAWarningAndAttachNothing) {
+    ScopedLogDirectory folder;
+    engine::gfx::EmitterInfo info;
+    engine::gfx::PlaneEmitterInfo planeInfo;
+    engine::AddParticleEmitter(nullptr, info);
+    engine::AddPlaneParticleEmitter(nullptr, planeInfo);
+    engine::AddCurveEmitter(nullptr, info);
+
+    engine::gfx::Node parent(nullptr);
+    engine::gfx::Node childless(nullptr);
+    engine::ArrayInfo array;
+    array.object = &childless;
+    array.entries.push_back({engine::math::Vector3f(1, 0, 0), nullptr, 3, true, false});
+    engine::AddArrayModifier(array, nullptr);
+    engine::AddArrayModifier(array, &parent);
+    EXPECT_TRUE(parent.GetChildren().empty());
+
+    const std::vector<std::string> warnings = Rows(folder.CloseAndRead(), "WARNING");
+    EXPECT_EQ(Count(warnings, "Cannot add particle emmiter to NULL node"), 1);
+    EXPECT_EQ(Count(warnings, "Cannot add plane particle emmiter to NULL node"), 1);
+    EXPECT_EQ(Count(warnings, "Cannot add curve particle emmiter to NULL node"), 1);
+    EXPECT_EQ(Count(warnings, "Cannot add array modifier to NULL node"), 1);
+    EXPECT_EQ(warnings.size(), 5u);
+}
+
+} // namespace

@@ -45,6 +45,10 @@ ENGINE_API void AddModule(engine::core::Module* module, int id);
 // request has stopped every module, then deletes the engine's own modules and singletons and closes
 // the audio device. A missing or unplayable music file throws Exception before the timer starts.
 ENGINE_API void StartApplication();
+// Moves the demo to that many seconds: called before StartApplication, the timer and the music begin
+// there; called from a module during the main loop, both jump there at once. Programs use it to start
+// at a later scene or to play again from the top.
+ENGINE_API void SetDemoTime(double seconds);
 // Asks the main loop to stop every module at the top of its next pass.
 ENGINE_API void QuitApplication();
 
@@ -64,6 +68,12 @@ ENGINE_API gpu::Device* Direct3DDevice();
 ENGINE_API gpu::Caps GetDirect3DCaps();
 // Sets the main window's caption; does nothing while there is no window.
 ENGINE_API void SetWindowTitle(std::wstring title);
+
+// Hides the mouse cursor over the demo's window for good; may be called before the window exists.
+ENGINE_API void HideCursor();
+// A modal message box owned by no window, with an OK button. With no display the caption and text go
+// to standard error instead and nothing waits for a person.
+ENGINE_API void ShowMessageBox(const std::wstring& text, const std::wstring& caption);
 
 // Makes root the scene the renderer draws, in place of the previous one. An empty root is refused
 // with a WARNING row and the previous scene stays.
