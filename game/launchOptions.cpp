@@ -1,0 +1,158 @@
+#include "launchOptions.h"
+
+#include <boost/program_options.hpp>
+
+#include <ostream>
+#include <regex>
+#include <string>
+
+namespace po = boost::program_options;
+
+namespace quorvel {
+
+namespace {
+
+constexpr int kLargestSide = 16384;
+constexpr int kSceneCount = 9;
+
+// Thrown for a value that parses but makes no sense; the text says which option and why.
+struct BadOption {
+    std::string text;
+};
+
+po::options_description Describe() {
+    po::options_description description("Options");
+    // clang-format off
+    description.add_options()
+        ("help", "print this help and exit")
+        ("version", "print the version and exit")
+        ("no-dialog", "skip the settings dialog: use the defaults and the options given")
+        ("windowed", "play in a window")
+        ("fullscreen", "play full screen")
+        ("size", po::value<std::string>()->value_name("WxH"), "window or screen size, e.g. 1280x720")
+        ("refresh", po::value<int>()->value_name("HZ"), "full-screen refresh rate")
+        ("vsync", "wait for the vertical blank")
+        ("no-vsync", "present at once")
+        ("aa", po::value<int>()->value_name("0|2|4"), "multisample antialiasing")
+        ("16bit", "16-bit colour")
+        ("scene", po::value<int>()->value_name("N"), "start at scene N (1-9), with the music at its time")
+        ("loop", "start again after the last scene instead of quitting");
+    // clang-format on
+    return description;
+}
+
+void PrintUsage(std::ostream& stream, const po::options_description& description) {
+    stream << "Usage: quorvel [options]\n"
+           << "Plays the demo: nine scenes in step with the music. Escape ends it.\n\n"
+           << description;
+}
+
+void Conflicting(const po::variables_map& values, const char* first, const char* second) {
+    if (values.count(first) != 0 && values.count(second) != 0)
+        throw BadOption{std::string("--") + first + " and --" + second + " cannot be used together"};
+}
+
+void ReadSize(const std::string& text, LaunchOptions& options) {
+    static const std::regex pattern("([0-9]{1,5})x([0-9]{1,5})");
+    std::smatch match;
+    if (!std::regex_match(text, match, pattern))
+        throw BadOption{"--size: expected WIDTHxHEIGHT such as 1280x720, got '" + text + "'"};
+    const int width = std::stoi(match[1].str());
+    const int height = std::stoi(match[2].str());
+    if (width < 1 || height < 1 || width > kLargestSide || height > kLargestSide)
+        throw BadOption{"--size: each side must be between 1 and " + std::to_string(kLargestSide) +
+                        ", got '" + text + "'"};
+    options.width = width;
+    options.height = height;
+}
+
+void ReadValues(const po::variables_map& values, LaunchOptions& options) {
+    Conflicting(values, "windowed", "fullscreen");
+    Conflicting(values, "vsync", "no-vsync");
+    options.showDialog = values.count("no-dialog") == 0;
+    if (values.count("windowed") != 0)
+        options.fullscreen = false;
+    if (values.count("fullscreen") != 0)
+        options.fullscreen = true;
+    if (values.count("size") != 0)
+        ReadSize(values["size"].as<std::string>(), options);
+    if (values.count("refresh") != 0) {
+        const int hz = values["refresh"].as<int>();
+        if (hz < 1 || hz > 1000)
+            throw BadOption{"--refresh: expected a rate between 1 and 1000 Hz, got " + std::to_string(hz)};
+        options.refreshRate = hz;
+    }
+    if (values.count("vsync") != 0)
+        options.vsync = true;
+    if (values.count("no-vsync") != 0)
+        options.vsync = false;
+    if (values.count("aa") != 0) {
+        const int samples = values["aa"].as<int>();
+        if (samples != 0 && samples != 2 && samples != 4)
+            throw BadOption{"--aa: expected 0, 2 or 4 samples, got " + std::to_string(samples)};
+        options.antialiasing = samples;
+    }
+    options.sixteenBit = values.count("16bit") != 0;
+    if (values.count("scene") != 0) {
+        const int scene = values["scene"].as<int>();
+        if (scene < 1 || scene > kSceneCount)
+            throw BadOption{"--scene: expected a scene from 1 to " + std::to_string(kSceneCount) + ", got " +
+                            std::to_string(scene)};
+        options.firstScene = scene;
+    }
+    options.loop = values.count("loop") != 0;
+}
+
+} // namespace
+
+LaunchAction ParseLaunchOptions(int argc, const char* const argv[], LaunchOptions& options, std::ostream& out,
+                                std::ostream& err) {
+    const po::options_description description = Describe();
+    try {
+        po::variables_map values;
+        // No positional arguments: a stray word is a mistake, not something to ignore.
+        const po::positional_options_description none;
+        po::store(po::command_line_parser(argc, argv).options(description).positional(none).run(), values);
+        po::notify(values);
+        if (values.count("help") != 0) {
+            PrintUsage(out, description);
+            return LaunchAction::ExitSuccess;
+        }
+        if (values.count("version") != 0) {
+            out << "quorvel " << QUORVEL_VERSION << "\n";
+            return LaunchAction::ExitSuccess;
+        }
+        ReadValues(values, options);
+    } catch (const po::error& error) {
+        err << "quorvel: " << error.what() << "\n";
+        PrintUsage(err, description);
+        return LaunchAction::ExitUsageError;
+    } catch (const BadOption& bad) {
+        err << "quorvel: " << bad.text << "\n";
+        PrintUsage(err, description);
+        return LaunchAction::ExitUsageError;
+    }
+    return LaunchAction::Run;
+}
+
+void ApplyDisplayOptions(const LaunchOptions& options, engine::WindowSettings& settings) {
+    constexpr std::int32_t kFormat16Bit = 23;
+    constexpr std::uint32_t kPresentImmediately = 0x80000000u;
+    constexpr std::uint32_t kPresentEverySecondBlank = 2;
+    if (options.fullscreen)
+        settings.fullscreen = *options.fullscreen;
+    if (options.width) {
+        settings.width = *options.width;
+        settings.height = *options.height;
+    }
+    if (options.refreshRate)
+        settings.refreshRate = *options.refreshRate;
+    if (options.vsync)
+        settings.presentationInterval = *options.vsync ? kPresentEverySecondBlank : kPresentImmediately;
+    if (options.antialiasing)
+        settings.multiSampleType = *options.antialiasing;
+    if (options.sixteenBit)
+        settings.backBufferFormat = kFormat16Bit;
+}
+
+} // namespace quorvel

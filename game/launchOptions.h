@@ -1,0 +1,37 @@
+// The demo program's command line: what a player may ask for instead of, or on top of, the settings
+// dialog, where to start, whether to play again from the top, and the usual --help and --version.
+#pragma once
+
+#include <engine/windowSettings.h>
+
+#include <iosfwd>
+#include <optional>
+
+namespace quorvel {
+
+struct LaunchOptions {
+    bool showDialog = true;
+    // Display settings given on the command line; each one overrides the dialog's answer.
+    std::optional<bool> fullscreen;
+    std::optional<int> width;
+    std::optional<int> height;
+    std::optional<int> refreshRate;
+    std::optional<bool> vsync;
+    std::optional<int> antialiasing;
+    bool sixteenBit = false;
+    // 1 to 9.
+    int firstScene = 1;
+    bool loop = false;
+};
+
+enum class LaunchAction { Run, ExitSuccess, ExitUsageError };
+
+// Reads argv. --help and --version print to `out` and ask for a successful exit; a bad option or value
+// prints one line saying which and why, then the usage, to `err` and asks for exit code 2.
+LaunchAction ParseLaunchOptions(int argc, const char* const argv[], LaunchOptions& options, std::ostream& out,
+                                std::ostream& err);
+
+// Writes the display options that were given into settings, leaving the others as they are.
+void ApplyDisplayOptions(const LaunchOptions& options, engine::WindowSettings& settings);
+
+} // namespace quorvel

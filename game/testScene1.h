@@ -1,0 +1,42 @@
+// The demo's timeline: loads the nine scenes with their array modifiers and particle emitters when it
+// is registered, then shows them one after another, each for the length stored in its file, switching
+// the renderer's scene at each boundary; it quits after the ninth (or starts again when looping) and
+// when Escape is held.
+#pragma once
+
+#include <engine/engine.h>
+
+#include <array>
+
+class TestScene1 : public engine::core::Module {
+public:
+    static constexpr int kSceneCount = 9;
+
+    // firstScene 1 to 9: where the demo starts, with the clock and the music at that scene's time.
+    explicit TestScene1(int firstScene = 1, bool loop = false);
+
+    bool Start() override;
+    void Update() override;
+    void Stop() override;
+
+    // The scene shown now (null before Start, after the last one and when a scene failed to load), and
+    // the loaded scene of index 0 to 8 (null where loading stopped).
+    engine::gfx::DemoLoader* CurrentScene() const { return currentScene; }
+    engine::gfx::DemoLoader* SceneAt(int index) const { return scenes[index]; }
+
+    // In seconds: the frame count times the single-precision 0.04 that the switch compares against.
+    static double SceneDuration(const engine::gfx::DemoLoader& scene);
+
+private:
+    void LoadScenes();
+    // Shows the first scene, with the clock and the music at its time, once it and those before it loaded.
+    void Begin();
+    void DestroyScenes();
+    void ShowScene(int index);
+
+    engine::gfx::DemoLoader* currentScene = nullptr;
+    // Null until loaded: a scene file that fails to load leaves its slot and the later ones empty.
+    std::array<engine::gfx::DemoLoader*, kSceneCount> scenes{};
+    int firstScene;
+    bool loop;
+};
