@@ -127,13 +127,17 @@ private:
                              false))
             return true;
         lines = LocateRecords(text);
-        // The loader's messages end in "(... line N.)"; the number is taken out and the rest kept.
-        static const std::regex lineNumber(R"(\s*line:?\s*(\d+)\.?\)?)");
+        // The loader's messages end in "(... line N.)": the number is taken out, and the message of an
+        // unreadable face, line or point index put in plain words.
+        static const std::regex lineNumber(R"(line:?\s*(\d+))");
+        static const std::regex badIndex(R"(^Failed parse `([flp])' line)");
         std::smatch match;
         int line = 0;
-        if (std::regex_search(errors, match, lineNumber)) {
+        if (std::regex_search(errors, match, lineNumber))
             line = std::stoi(match[1].str());
-            errors = match.prefix().str() + match.suffix().str();
+        if (std::regex_search(errors, match, badIndex)) {
+            const char* record = match[1] == "f" ? "face" : (match[1] == "l" ? "line" : "point");
+            errors = std::string("a ") + record + " index is zero or not a number";
         }
         while (!errors.empty() && std::isspace(static_cast<unsigned char>(errors.back())))
             errors.pop_back();
@@ -194,8 +198,8 @@ private:
                             std::string("a relative ") + what + " index reaches before the first " + what);
             if (static_cast<std::size_t>(index) >= count)
                 return Fail(face.line, std::string("a face refers to ") + what + " " +
-                                           std::to_string(index + 1) + ", past the last of the " +
-                                           std::to_string(count));
+                                           std::to_string(index + 1) + " but the file has only " +
+                                           std::to_string(count) + " " + what + "s");
             return true;
         };
         for (const Face& face : faces)
