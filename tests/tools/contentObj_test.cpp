@@ -84,6 +84,7 @@ TEST(ContentObj, ReportsTheFileLineAndReasonOfWhatItCannotUse) {
     ImportError error = ErrorOf("missing.obj");
     EXPECT_EQ(error.line, 0);
     EXPECT_NE(error.reason.find("cannot open"), std::string::npos) << error.reason;
+    EXPECT_NE(ErrorOf("").reason.find("cannot open"), std::string::npos) << "a folder is no file";
 
     error = ErrorOf("index_out_of_range.obj");
     EXPECT_EQ(error.line, 6);

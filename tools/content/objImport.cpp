@@ -83,7 +83,7 @@ struct Face {
 
 class Importer {
 public:
-    Importer(const std::filesystem::path& file, ImportError& error) : error(error) {
+    Importer(const std::filesystem::path& file, ImportError& error) : file(file), error(error) {
         error = {file.string(), 0, ""};
     }
 
@@ -109,12 +109,16 @@ private:
     }
 
     bool ReadText(std::string& text) {
-        std::ifstream in(error.file, std::ios::binary);
-        if (!in)
+        std::error_code folder;
+        std::ifstream in(file, std::ios::binary);
+        if (!in || std::filesystem::is_directory(file, folder))
             return Fail(0, "cannot open the file");
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad())
-            return Fail(0, "cannot read the file");
+        // The stream buffer throws, rather than setting a flag, when the system refuses a read.
+        try {
+            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } catch (const std::ios_base::failure& failure) {
+            return Fail(0, std::string("cannot read the file: ") + failure.what());
+        }
         return true;
     }
 
@@ -236,6 +240,7 @@ private:
 
     void BuildMesh();
 
+    const std::filesystem::path& file;
     ImportError& error;
     tinyobj::attrib_t attrib;
     std::vector<tinyobj::shape_t> shapes;
