@@ -1,0 +1,165 @@
+#include "sandbox.h"
+
+#include <lua.hpp>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace quorvel::build {
+
+namespace {
+
+constexpr int kHookInterval = 1000;
+
+// Whatever a generator or a description seeds, a run starts from this state, so the same file gives
+// the same numbers on every machine.
+constexpr std::uint64_t kRandomSeed = 0x5DEECE66DULL;
+
+// Base functions a description may not have: file access and code loading, output, the collector, the
+// environment functions, and the two that catch errors, which would let a script swallow the error a
+// limit raises and go on.
+const char* const kRemovedGlobals[] = {"dofile", "loadfile", "load",     "loadstring", "collectgarbage",
+                                       "gcinfo", "getfenv",  "setfenv",  "print",      "newproxy",
+                                       "pcall",  "xpcall",   "coroutine"};
+
+Sandbox::Budget& BudgetOf(lua_State* state) {
+    void* budget = nullptr;
+    lua_getallocf(state, &budget);
+    return *static_cast<Sandbox::Budget*>(budget);
+}
+
+// Refuses growth past the memory limit while the description runs; Lua raises that as a memory error
+// inside the protected call. Shrinking never fails, as Lua requires.
+void* BudgetedAllocate(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
+    auto* budget = static_cast<Sandbox::Budget*>(userData);
+    if (newSize == 0) {
+        std::free(block);
+        budget->bytesInUse -= oldSize;
+        return nullptr;
+    }
+    if (budget->enforced && newSize > oldSize &&
+        budget->bytesInUse - oldSize + newSize > engine::gfx::kLuaMemoryLimit) {
+        budget->memoryExceeded = true;
+        return nullptr;
+    }
+    void* resized = std::realloc(block, newSize);
+    if (resized != nullptr)
+        budget->bytesInUse = budget->bytesInUse - oldSize + newSize;
+    return resized;
+}
+
+// Raises the error from inside the running script, so the jump ends in the protected call.
+void CountInstructions(lua_State* state, lua_Debug*) {
+    Sandbox::Budget& budget = BudgetOf(state);
+    budget.instructions += kHookInterval;
+    if (budget.instructions < engine::gfx::kLuaInstructionLimit)
+        return;
+    luaL_where(state, 0);
+    lua_pushfstring(state, "instruction limit of %d exceeded",
+                    static_cast<int>(engine::gfx::kLuaInstructionLimit));
+    lua_concat(state, 2);
+    lua_error(state);
+}
+
+// splitmix64 over the state kept in the closure's upvalue.
+std::uint64_t NextRandom(lua_State* state) {
+    auto* seed = static_cast<std::uint64_t*>(lua_touserdata(state, lua_upvalueindex(1)));
+    std::uint64_t z = (*seed += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+// math.random with the standard library's three forms: [0, 1), [1, m] and [m, n].
+int Random(lua_State* state) {
+    const double unit = static_cast<double>(NextRandom(state) >> 11) / 9007199254740992.0;
+    switch (lua_gettop(state)) {
+    case 0:
+        lua_pushnumber(state, unit);
+        return 1;
+    case 1:
+    case 2: {
+        const bool pair = lua_gettop(state) == 2;
+        const double low = pair ? luaL_checknumber(state, 1) : 1.0;
+        const double high = luaL_checknumber(state, pair ? 2 : 1);
+        luaL_argcheck(state, low <= high, pair ? 2 : 1, "interval is empty");
+        lua_pushnumber(state, low + static_cast<double>(static_cast<long long>(unit * (high - low + 1.0))));
+        return 1;
+    }
+    default:
+        return luaL_error(state, "wrong number of arguments");
+    }
+}
+
+int RandomSeed(lua_State* state) {
+    auto* seed = static_cast<std::uint64_t*>(lua_touserdata(state, lua_upvalueindex(1)));
+    *seed = static_cast<std::uint64_t>(static_cast<long long>(luaL_checknumber(state, 1)));
+    return 0;
+}
+
+} // namespace
+
+Sandbox::Sandbox() {
+    state = lua_newstate(BudgetedAllocate, &budget);
+    if (state == nullptr)
+        throw BuildError("cannot create a Lua state");
+    OpenLibraries();
+}
+
+Sandbox::~Sandbox() {
+    if (state != nullptr)
+        lua_close(state);
+}
+
+void Sandbox::OpenLibraries() {
+    for (lua_CFunction open : {luaopen_base, luaopen_math, luaopen_string, luaopen_table}) {
+        lua_pushcfunction(state, open);
+        lua_call(state, 0, 0);
+    }
+    for (const char* name : kRemovedGlobals) {
+        lua_pushnil(state);
+        lua_setglobal(state, name);
+    }
+    lua_getglobal(state, "string");
+    lua_pushnil(state);
+    lua_setfield(state, -2, "dump");
+    lua_pop(state, 1);
+
+    lua_getglobal(state, "math");
+    *static_cast<std::uint64_t*>(lua_newuserdata(state, sizeof(std::uint64_t))) = kRandomSeed;
+    lua_pushvalue(state, -1);
+    lua_pushcclosure(state, Random, 1);
+    lua_setfield(state, -3, "random");
+    lua_pushcclosure(state, RandomSeed, 1);
+    lua_setfield(state, -2, "randomseed");
+    lua_pop(state, 1);
+}
+
+void Sandbox::Run(const std::filesystem::path& file) {
+    const std::string name = file.string();
+    budget.enforced = true;
+    budget.instructions = 0;
+    lua_sethook(state, CountInstructions, LUA_MASKCOUNT, kHookInterval);
+    int status = luaL_loadfile(state, name.c_str());
+    if (status == 0)
+        status = lua_pcall(state, 0, 1, 0);
+    lua_sethook(state, nullptr, 0, 0);
+    // Reading the result allocates a little outside any protected call, where a refused allocation
+    // would abort the process: the limits bound the description only.
+    budget.enforced = false;
+    if (status == 0)
+        return;
+    std::string reason;
+    if (status == LUA_ERRMEM && budget.memoryExceeded) {
+        reason =
+            name + ": memory limit of " + std::to_string(engine::gfx::kLuaMemoryLimit) + " bytes exceeded";
+    } else {
+        const char* text = lua_tostring(state, -1);
+        reason = text != nullptr ? text : name + ": the error raised is not a string";
+    }
+    lua_pop(state, 1);
+    budget.memoryExceeded = false;
+    throw BuildError(reason);
+}
+
+} // namespace quorvel::build

@@ -1,0 +1,48 @@
+// Scene descriptions and the mesh and texture files of content/: Lua files run in the sandbox, with the
+// generators at hand, whose returned tables become .demo scenes, .tvo meshes with their material
+// scripts, and PNG textures. Everything compiled lands in one map of output files first; nothing is
+// written until the whole build has succeeded.
+#pragma once
+
+#include "materials.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quorvel::build {
+
+// File contents by their path inside data/ ("scene1.demo", "scene1.demo_scene/cube.tvo").
+class Outputs {
+public:
+    // BuildError when two sources make the same file.
+    void Add(const std::string& path, std::vector<std::uint8_t> bytes, const std::string& source);
+    bool Has(const std::string& path) const { return files.count(path) != 0; }
+    const std::map<std::string, std::vector<std::uint8_t>>& Files() const { return files; }
+
+private:
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    std::map<std::string, std::string> sources;
+};
+
+// Paths a build's products name (texture files in meshes and scripts), with who names them; checked
+// against the outputs once everything is compiled.
+using NamedFiles = std::map<std::string, std::string>;
+
+struct ContentContext {
+    std::filesystem::path root;
+    MaterialCheck& materials;
+    Outputs& outputs;
+    NamedFiles& named;
+};
+
+// content/scenes/<name>.lua -> <name>.demo, <name>.demo_scene/<mesh>.tvo (+ .tvo.efx), <texture>.png.
+void CompileScene(const std::filesystem::path& description, ContentContext& context);
+// content/meshes/*.lua: a table of named meshes -> <name>.tvo (+ .tvo.efx) at the top of data/.
+void CompileMeshFile(const std::filesystem::path& description, ContentContext& context);
+// content/textures/*.lua: a table of named pictures -> <name>.png at the top of data/.
+void CompileTextureFile(const std::filesystem::path& description, ContentContext& context);
+
+} // namespace quorvel::build
