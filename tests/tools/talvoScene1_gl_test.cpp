@@ -1,0 +1,209 @@
+// Scene 1 as the build makes it, loaded from data/ and drawn on offscreen OpenGL as the demo shows
+// it: the program's render targets, the global curves played every pass, the scene as the renderer's
+// root, with the array modifier and the spark fountain the program hangs on its nodes (repeatable
+// particles). The log must stay free of warnings and errors, the first picture must be black (the
+// scene fades in) and a later one must show something that is neither empty nor one colour.
+//
+// QUORVEL_SCENE_FRAMES=<folder> also draws the whole scene and writes a picture every two seconds
+// into that folder, to look at.
+#include "anim/ipoFile.h"
+#include "app/screen.h"
+#include "core/kernel.h"
+#include "particles/particleEngine.h"
+#include "render/effectPool.h"
+#include "render/rendererFixture.h"
+#include "resources/resourceTypes.h"
+#include "scene/demoLoader.h"
+#include <engine/app.h>
+
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+using namespace quorvel::test;
+using namespace engine::gfx;
+using engine::core::CWin32Window;
+using engine::core::ResourceManager;
+using engine::core::resources::RenderTargetTexture;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSize = 256;
+constexpr std::uint64_t kFrameMicros = 40000;
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;
+
+    int Brightest() const {
+        int brightest = 0;
+        for (std::size_t at = 0; at + 3 < rgba.size(); at += 4)
+            brightest = std::max({brightest, int(rgba[at]), int(rgba[at + 1]), int(rgba[at + 2])});
+        return brightest;
+    }
+    // Share of the pixels whose brightest channel is above the level.
+    double ShareAbove(int level) const {
+        std::size_t above = 0;
+        for (std::size_t at = 0; at + 3 < rgba.size(); at += 4)
+            above += std::max({rgba[at], rgba[at + 1], rgba[at + 2]}) > level ? 1 : 0;
+        return rgba.empty() ? 0.0 : double(above) / double(rgba.size() / 4);
+    }
+};
+
+class SceneOneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::copy(QUORVEL_DATA_DIR, "data",
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        engine::WindowSettings settings;
+        settings.width = settings.height = kSize;
+        screen.Init(settings);
+        window = CWin32Window::Get();
+        ASSERT_NE(window->device, nullptr);
+        window->clearColor = 0;
+        engine::core::Timer::Get()->SetClock(&clock);
+        engine::core::Timer::Get()->Start();
+        // The targets the program registers before it loads its scenes.
+        lastFrame = AddTarget(L"lastFrame", 512);
+        AddTarget(L"gaussGlowLow", 128);
+        AddTarget(L"gaussTempLow", 128);
+        renderer.SetSleepFunction([](std::uint32_t) {});
+        renderer.Start();
+        EffectPool::Get();
+        SetShaderContext(window->device, &renderer);
+        ASSERT_NE(IPOFile::Get(), nullptr);
+    }
+    void TearDown() override {
+        if (loader != nullptr)
+            loader->DestroyInstance();
+        SetShaderContext(nullptr, nullptr);
+        renderer.Stop();
+        renderer.ClearRoot();
+        renderer.SetScene({});
+        lastFrame.reset();
+        UseClockSeededParticles();
+        delete IPOFile::mInstance;
+        delete EffectPool::mInstance;
+        delete ResourceManager::mInstance;
+        delete LightManager::mInstance;
+        delete engine::core::Timer::mInstance;
+        delete engine::core::Kernel::mInstance;
+        if (window != nullptr)
+            window->Shutdown();
+        delete CWin32Window::mInstance;
+    }
+
+    boost::shared_ptr<RenderTargetTexture> AddTarget(const std::wstring& name, int size) {
+        auto target = boost::make_shared<RenderTargetTexture>(name, size);
+        ResourceManager::Get()->AddUnmanaged(name, target);
+        target->Load();
+        return target;
+    }
+
+    // What the program's timeline attaches to scene 1, in its order.
+    void Decorate() {
+        engine::ArrayInfo array;
+        array.object = loader->GetNode("Cube").get();
+        engine::ArrayEntry entry;
+        entry.offsetObject = loader->GetNode("Offset").get();
+        entry.count = 100;
+        entry.useObjectOffset = true;
+        array.entries.push_back(entry);
+        engine::AddArrayModifier(array, dynamic_cast<Node*>(loader->GetNode("Offset").get()));
+
+        EmitterInfo sparks;
+        sparks.color = {0.88f, 0.0f, 0.0f, 1.0f};
+        sparks.colorChange = {1.0f, 1.0f, 1.0f, -0.5f};
+        sparks.velocity = {0.0f, 40.0f, 0.0f};
+        sparks.velocityVariance = {4.0f, 4.0f, 0.0f};
+        sparks.effect = engine::BuildEffect("data/particle.efx");
+        sparks.size = 3.0f;
+        sparks.spinVariance = 10.0f;
+        sparks.maxParticles = 30;
+        sparks.particleCount = 0;
+        sparks.emitInterval = 0.17f;
+        engine::AddParticleEmitter(dynamic_cast<Node*>(loader->GetNode("particleEmitter").get()), sparks);
+    }
+
+    void Load() {
+        UseRepeatableParticles(1);
+        ResetEmissionClocks();
+        loader = DemoLoader::CreateInstance(L"data/scene1.demo");
+        Decorate();
+        const auto scene = loader->GetBaseNode();
+        scene->SetParent(renderer.GetRootNode().get());
+        renderer.ClearRoot();
+        renderer.AttachToRoot(scene);
+        renderer.SetScene(scene);
+    }
+
+    // One pass of the main loop in the program's order: timer, renderer, then the curve player.
+    void Frame() {
+        clock.micros += kFrameMicros;
+        engine::core::Timer::Get()->Update();
+        renderer.Update();
+        IPOFile::Get()->Update();
+    }
+
+    Picture Read() {
+        Picture picture;
+        gpu::Surface* surface = nullptr;
+        if (lastFrame->Retrieve() == nullptr ||
+            gpu::Failed(lastFrame->Retrieve()->GetSurfaceLevel(0, &surface)))
+            return picture;
+        picture.width = static_cast<int>(surface->Width());
+        picture.height = static_cast<int>(surface->Height());
+        window->device->ReadPixels(surface, picture.rgba);
+        surface->Release();
+        for (std::size_t at = 3; at < picture.rgba.size(); at += 4)
+            picture.rgba[at] = 255;
+        return picture;
+    }
+
+    ScopedLogDirectory log;
+    MessageBoxCapture boxes;
+    ManualClock clock;
+    engine::core::CScreen screen;
+    CWin32Window* window = nullptr;
+    Renderer renderer;
+    boost::shared_ptr<RenderTargetTexture> lastFrame;
+    DemoLoader* loader = nullptr;
+};
+
+TEST_F(SceneOneTest, LoadsWithoutWarningsFadesInAndDrawsAPicture) {
+    Load();
+    ASSERT_NE(loader, nullptr);
+    for (const char* node : {"Cube", "Offset", "particleEmitter"})
+        EXPECT_TRUE(loader->GetNode(node)) << node;
+    EXPECT_EQ(loader->GetLength(), 384);
+
+    const char* folder = std::getenv("QUORVEL_SCENE_FRAMES");
+    const int frames = folder != nullptr ? loader->GetLength() : 100;
+    Picture first, last;
+    for (int frame = 1; frame <= frames; ++frame) {
+        Frame();
+        if (frame == 1)
+            first = Read();
+        if (frame == 100)
+            last = Read();
+        if (folder != nullptr && (frame == 1 || frame % 50 == 0)) {
+            const Picture shown = Read();
+            const std::string path = std::string(folder) + "/scene1-" + std::to_string(frame) + ".png";
+            stbi_write_png(path.c_str(), shown.width, shown.height, 4, shown.rgba.data(), shown.width * 4);
+        }
+    }
+
+    EXPECT_LT(first.Brightest(), 8) << "the scene does not start black";
+    EXPECT_GT(last.ShareAbove(40), 0.01) << "hardly anything is lit after four seconds";
+    EXPECT_GT(1.0 - last.ShareAbove(40), 0.2) << "the picture is not dark around what is lit";
+
+    const std::string text = log.CloseAndRead();
+    EXPECT_TRUE(Rows(text, "WARNING").empty()) << text;
+    EXPECT_TRUE(Rows(text, "ERROR").empty()) << text;
+}
+
+} // namespace
