@@ -252,6 +252,27 @@ TEST_F(ParticleTest, QuadsFaceTheSceneRootsAxes) {
     EXPECT_EQ(renderer.GetQueue().back().object->world.m[1], 1.0f);
 }
 
+TEST_F(ParticleTest, QuadsTurnByTheirAngleInEveryQuadrant) {
+    // One second at each spin turns the quad by that many radians, past every quadrant, both ways, and
+    // beyond the range where the sine and cosine take the library's way.
+    for (float spin : {0.7f, 2.0f, -2.5f, 4.0f, 5.5f, -100.0f, 10000.0f, -20000.0f}) {
+        EmitterInfo record = Record(1, 1, 0);
+        record.spin = spin;
+        Emitter emitter(node.get(), record);
+        emitter.Simulate(1.0f);
+        emitter.Update(&renderer);
+        const double angle = emitter.GetParticle(0).angle;
+        const auto ca = static_cast<float>(std::cos(angle));
+        const auto sa = static_cast<float>(std::sin(angle));
+        const float* first = VerticesOf<Emitter::Vertex>(emitter)[0].position;
+        const float* third = VerticesOf<Emitter::Vertex>(emitter)[2].position;
+        EXPECT_NEAR(first[0], -ca - sa, 1e-6f) << spin;
+        EXPECT_NEAR(first[1], sa - ca, 1e-6f) << spin;
+        EXPECT_NEAR(third[0], ca + sa, 1e-6f) << spin;
+        EXPECT_NEAR(third[1], ca - sa, 1e-6f) << spin;
+    }
+}
+
 TEST_F(ParticleTest, ThePlaneIsARectangleThatDoesNotTurnWithTheNode) {
     PlaneEmitterInfo record;
     static_cast<EmitterInfo&>(record) = Record(400, 0, 0.01f);
