@@ -150,13 +150,19 @@ void FillIndices(Index* out, const TVOMesh& mesh, int copyCount, int vertexCount
 }
 
 // A copy's transform as the vertex loop wants it: the linear part and translation for positions, and
-// for normals the inverse transpose of the linear part, so they stay perpendicular to surfaces that a
-// non-uniform scale has stretched.
+// for normals the inverse transpose of the linear part (times a positive factor, which renormalising
+// removes), so they stay perpendicular to surfaces that a non-uniform scale has stretched.
 struct CopyTransform {
     float linear[9];
     float translation[3];
     float normal[9];
+    // The normal matrix is orthonormal, so unit normals stay unit without a square root per vertex.
+    bool keepsLength;
 };
+
+// How far from orthonormal a normal matrix may be before normals are renormalised one by one; the
+// powers of a rotation drift about this far after a few hundred products.
+constexpr float kOrthonormalTolerance = 1e-4f;
 
 CopyTransform Prepare(const math::Matrix4x4& copy) {
     const float* m = copy.m;
@@ -179,11 +185,22 @@ CopyTransform Prepare(const math::Matrix4x4& copy) {
     n[6] = a[1] * a[5] - a[2] * a[4];
     n[7] = a[2] * a[3] - a[0] * a[5];
     n[8] = a[0] * a[4] - a[1] * a[3];
+    // Only the sign of the determinant matters once normals come out unit length; a flattened copy
+    // has none, and its cofactors still give the one normal it has left.
     const float determinant = a[0] * n[0] + a[1] * n[1] + a[2] * n[2];
-    // A flattened copy has no inverse; its cofactors still give the one normal it has left.
-    if (determinant != 0.0f)
-        for (float& value : c.normal)
-            value /= determinant;
+    const auto dot = [n](int i, int j) { return n[i] * n[j] + n[i + 1] * n[j + 1] + n[i + 2] * n[j + 2]; };
+    const float square = (dot(0, 0) + dot(3, 3) + dot(6, 6)) / 3.0f;
+    // Rotations with a uniform scale give rows of one length at right angles: divided by that length
+    // the matrix is orthonormal, the common case of every array the demo draws.
+    const float tolerance = kOrthonormalTolerance * square;
+    c.keepsLength = square > 0.0f && std::abs(dot(0, 0) - square) <= tolerance &&
+                    std::abs(dot(3, 3) - square) <= tolerance && std::abs(dot(6, 6) - square) <= tolerance &&
+                    std::abs(dot(0, 3)) <= tolerance && std::abs(dot(0, 6)) <= tolerance &&
+                    std::abs(dot(3, 6)) <= tolerance;
+    const float length = square > 0.0f ? std::sqrt(square) : 1.0f;
+    const float scale = (determinant < 0.0f ? -1.0f : 1.0f) / length;
+    for (float& value : c.normal)
+        value *= scale;
     return c;
 }
 
@@ -191,38 +208,76 @@ struct SourceView {
     const float *x, *y, *z, *nx, *ny, *nz, *u, *v;
 };
 
-// One copy's vertices, interleaved as the declaration says. Written for the compiler to vectorise:
-// restrict-qualified output, structure-of-arrays input, no calls in the loop.
-template <bool kNormals, bool kTexCoords>
+// Vertices are transformed in blocks small enough to stay in the first-level cache.
+constexpr int kBlock = 64;
+
+// One copy's vertices, interleaved as the declaration says. Each block is transformed from the
+// structure-of-arrays source into a structure-of-arrays scratch, where every load and store is
+// contiguous and few coefficients are live at once, and then interleaved into the buffer; both
+// steps are loops the compiler vectorises. Renormalising takes a square root, whose error
+// handling is a call the vectoriser cannot take, so copies whose normal matrix keeps lengths skip it.
+template <bool kNormals, bool kTexCoords, bool kRenormalise>
 void TransformCopy(const CopyTransform& c, const SourceView& s, int count, float* __restrict out) {
     constexpr int kFloats =
         kPositionFloats + (kNormals ? kNormalFloats : 0) + (kTexCoords ? kTexCoordFloats : 0);
-    const float* a = c.linear;
-    const float* t = c.translation;
-    const float* n = c.normal;
-    for (int i = 0; i < count; ++i) {
-        float* o = out + static_cast<std::ptrdiff_t>(i) * kFloats;
-        const float x = s.x[i], y = s.y[i], z = s.z[i];
-        o[0] = x * a[0] + y * a[3] + z * a[6] + t[0];
-        o[1] = x * a[1] + y * a[4] + z * a[7] + t[1];
-        o[2] = x * a[2] + y * a[5] + z * a[8] + t[2];
-        if constexpr (kNormals) {
-            const float nx = s.nx[i], ny = s.ny[i], nz = s.nz[i];
-            const float rx = nx * n[0] + ny * n[3] + nz * n[6];
-            const float ry = nx * n[1] + ny * n[4] + nz * n[7];
-            const float rz = nx * n[2] + ny * n[5] + nz * n[8];
-            const float length = std::sqrt(rx * rx + ry * ry + rz * rz);
-            const float scale = length > 0.0f ? 1.0f / length : 0.0f;
-            o[3] = rx * scale;
-            o[4] = ry * scale;
-            o[5] = rz * scale;
+    alignas(16) float px[kBlock], py[kBlock], pz[kBlock], qx[kBlock], qy[kBlock], qz[kBlock];
+    for (int first = 0; first < count; first += kBlock) {
+        const int n = std::min(kBlock, count - first);
+        const float *x = s.x + first, *y = s.y + first, *z = s.z + first;
+        {
+            const float a0 = c.linear[0], a1 = c.linear[1], a2 = c.linear[2], a3 = c.linear[3],
+                        a4 = c.linear[4], a5 = c.linear[5], a6 = c.linear[6], a7 = c.linear[7],
+                        a8 = c.linear[8];
+            const float t0 = c.translation[0], t1 = c.translation[1], t2 = c.translation[2];
+            for (int i = 0; i < n; ++i) {
+                px[i] = x[i] * a0 + y[i] * a3 + z[i] * a6 + t0;
+                py[i] = x[i] * a1 + y[i] * a4 + z[i] * a7 + t1;
+                pz[i] = x[i] * a2 + y[i] * a5 + z[i] * a8 + t2;
+            }
         }
-        if constexpr (kTexCoords) {
-            constexpr int at = kPositionFloats + (kNormals ? kNormalFloats : 0);
-            o[at] = s.u[i];
-            o[at + 1] = s.v[i];
+        if constexpr (kNormals) {
+            const float *nx = s.nx + first, *ny = s.ny + first, *nz = s.nz + first;
+            const float n0 = c.normal[0], n1 = c.normal[1], n2 = c.normal[2], n3 = c.normal[3],
+                        n4 = c.normal[4], n5 = c.normal[5], n6 = c.normal[6], n7 = c.normal[7],
+                        n8 = c.normal[8];
+            for (int i = 0; i < n; ++i) {
+                qx[i] = nx[i] * n0 + ny[i] * n3 + nz[i] * n6;
+                qy[i] = nx[i] * n1 + ny[i] * n4 + nz[i] * n7;
+                qz[i] = nx[i] * n2 + ny[i] * n5 + nz[i] * n8;
+            }
+            if constexpr (kRenormalise)
+                for (int i = 0; i < n; ++i) {
+                    const float length = std::sqrt(qx[i] * qx[i] + qy[i] * qy[i] + qz[i] * qz[i]);
+                    const float scale = length > 0.0f ? 1.0f / length : 0.0f;
+                    qx[i] *= scale;
+                    qy[i] *= scale;
+                    qz[i] *= scale;
+                }
+        }
+        float* o = out + static_cast<std::ptrdiff_t>(first) * kFloats;
+        for (int i = 0; i < n; ++i, o += kFloats) {
+            o[0] = px[i];
+            o[1] = py[i];
+            o[2] = pz[i];
+            if constexpr (kNormals) {
+                o[3] = qx[i];
+                o[4] = qy[i];
+                o[5] = qz[i];
+            }
+            if constexpr (kTexCoords) {
+                o[kFloats - 2] = s.u[first + i];
+                o[kFloats - 1] = s.v[first + i];
+            }
         }
     }
+}
+
+template <bool kNormals, bool kTexCoords>
+void TransformCopy(const CopyTransform& c, const SourceView& s, int count, float* out) {
+    if (!kNormals || c.keepsLength)
+        TransformCopy<kNormals, kTexCoords, false>(c, s, count, out);
+    else
+        TransformCopy<kNormals, kTexCoords, true>(c, s, count, out);
 }
 
 } // namespace
@@ -286,11 +341,14 @@ void ArrayModifier::TakeSource(const TVOMesh& mesh) {
         source.y.push_back(p.y);
         source.z.push_back(p.z);
     }
+    // Unit source normals let copies whose normal matrix is orthonormal skip renormalising.
     if (hasNormals)
         for (const math::Vector3f& n : *mesh.normals) {
-            source.nx.push_back(n.x);
-            source.ny.push_back(n.y);
-            source.nz.push_back(n.z);
+            const float length = n.Mag();
+            const float scale = length > 0.0f ? 1.0f / length : 0.0f;
+            source.nx.push_back(n.x * scale);
+            source.ny.push_back(n.y * scale);
+            source.nz.push_back(n.z * scale);
         }
     if (hasTexCoords)
         for (const TVOTexCoord& t : *mesh.texCoords) {

@@ -129,7 +129,7 @@ protected:
 
 TEST_F(ArrayModifierTest, AnObjectOffsetOfCountHundredGivesItsPowersFromThisFramesPoses) {
     auto mesh = MakeMesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {0, 1, 2, 2, 1, 3});
-    mesh->normals = std::vector<Vector3f>(4, {0, 0, -1});
+    mesh->normals = std::vector<Vector3f>(4, {0, 0, -2});
     mesh->texCoords = std::vector<TVOTexCoord>(4, {0.25f, 0.75f});
     auto object = Holder(mesh, Pose({2, 1, 5}, 0.3f));
     auto offset = Holder(nullptr, Pose({2.5f, 1, 5}, 0.35f));
@@ -145,6 +145,7 @@ TEST_F(ArrayModifierTest, AnObjectOffsetOfCountHundredGivesItsPowersFromThisFram
         EXPECT_LT(Distance(copies[j], copies[j - 1] * copies[1]), 1e-3f) << j;
     const Vector3f last = Written(*modifier, 99 * 4 + 3), expected = Vector3f(1, 1, 0) * copies[99];
     EXPECT_LT(Vector3f::Dist(last, expected), 1e-4f);
+    EXPECT_LT(Vector3f::Dist(Written(*modifier, 99 * 4 + 3, 3), {0, 0, -1}), 1e-4f);
 
     // One object for all copies besides the object's own, with its material, from its place.
     ASSERT_EQ(renderer.GetQueue().size(), 2u);
@@ -184,25 +185,27 @@ TEST_F(ArrayModifierTest, DimensionsMultiplyFirstEntryFastestAndTranslateBeforeT
     EXPECT_LT(Vector3f::Dist(both->GetCopies()[1].GetTranslation(), {0, 1, 0}), 1e-5f);
 }
 
-TEST_F(ArrayModifierTest, NormalsOfAStretchedCopyAreUnitAndPerpendicularToItsSurface) {
+TEST_F(ArrayModifierTest, NormalsOfStretchedAndMirroredCopiesAreUnitAndPerpendicularToTheirSurface) {
     // A slanted triangle whose normals are stored twice too long.
     auto mesh = MakeMesh({{0, 0, 0}, {1, 0, 1}, {0, 1, 1}}, {0, 1, 2});
     const Vector3f face = Cross({1, 0, 1}, {0, 1, 1});
     mesh->normals = std::vector<Vector3f>(3, face * (2.0f / face.Mag()));
     auto object = Holder(mesh);
-    // Turned, stretched three times along x and moved: the move must not reach the normals.
-    Transform stretched = Pose({4, 5, 6}, 0.5f);
-    for (int row = 0; row < 3; ++row)
-        stretched.rotation.m[3 * row] *= 3.0f;
-    auto modifier = Attach(object.get(), {Entry(2, Holder(nullptr, stretched).get())});
-    ASSERT_TRUE(modifier);
-
-    const Vector3f a = Written(*modifier, 3), b = Written(*modifier, 4), c = Written(*modifier, 5);
-    const Vector3f surface = Cross(b + -a, c + -a);
-    for (int v = 3; v < 6; ++v) {
-        const Vector3f normal = Written(*modifier, v, 3);
-        EXPECT_NEAR(normal.Mag(), 1.0f, 1e-5f) << v;
-        EXPECT_NEAR(Dot(normal, surface) / surface.Mag(), 1.0f, 1e-5f) << v;
+    for (float mirror : {1.0f, -1.0f}) {
+        // Turned, stretched along x (mirrored too, the second time) and moved: the move must not reach
+        // the normals, and a mirror turns the winding of the surface against its normals.
+        Transform stretched = Pose({4, 5, 6}, 0.5f);
+        for (int row = 0; row < 3; ++row)
+            stretched.rotation.m[3 * row] *= 3.0f * mirror;
+        auto modifier = Attach(object.get(), {Entry(2, Holder(nullptr, stretched).get())});
+        ASSERT_TRUE(modifier);
+        const Vector3f a = Written(*modifier, 3), b = Written(*modifier, 4), c = Written(*modifier, 5);
+        const Vector3f surface = Cross(b + -a, c + -a);
+        for (int v = 3; v < 6; ++v) {
+            const Vector3f normal = Written(*modifier, v, 3);
+            EXPECT_NEAR(normal.Mag(), 1.0f, 1e-5f) << v;
+            EXPECT_NEAR(Dot(normal, surface) / surface.Mag(), mirror, 1e-5f) << v;
+        }
     }
 }
 
