@@ -5,6 +5,7 @@
 #include <ostream>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace po = boost::program_options;
 
@@ -67,6 +68,9 @@ void ReadSize(const std::string& text, LaunchOptions& options) {
 }
 
 void ReadValues(const po::variables_map& values, LaunchOptions& options) {
+    if (values.count("stray") != 0)
+        throw BadOption{"unexpected argument '" + values["stray"].as<std::vector<std::string>>().front() +
+                        "'"};
     Conflicting(values, "windowed", "fullscreen");
     Conflicting(values, "vsync", "no-vsync");
     options.showDialog = values.count("no-dialog") == 0;
@@ -110,9 +114,12 @@ LaunchAction ParseLaunchOptions(int argc, const char* const argv[], LaunchOption
     const po::options_description description = Describe();
     try {
         po::variables_map values;
-        // No positional arguments: a stray word is a mistake, not something to ignore.
-        const po::positional_options_description none;
-        po::store(po::command_line_parser(argc, argv).options(description).positional(none).run(), values);
+        // Words that are not options are collected so that the mistake can name them.
+        po::options_description all;
+        all.add(description).add_options()("stray", po::value<std::vector<std::string>>());
+        po::positional_options_description stray;
+        stray.add("stray", -1);
+        po::store(po::command_line_parser(argc, argv).options(all).positional(stray).run(), values);
         po::notify(values);
         if (values.count("help") != 0) {
             PrintUsage(out, description);
