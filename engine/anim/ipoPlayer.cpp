@@ -6,10 +6,14 @@
 namespace engine::gfx {
 
 namespace {
-// Beyond this many periods past the end, a cyclic cursor wraps whole periods arithmetically: one loop
-// turn per period would take too long after a far seek, and never ends once subtracting the period
-// no longer changes a large time.
-constexpr double kStepwiseWrapLimit = 1024.0;
+
+// Adds wraps to a count that stops at the largest int rather than overflow.
+int AddCycles(int cycles, double wraps) {
+    const double total = static_cast<double>(cycles) + wraps;
+    return total >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                    : static_cast<int>(total);
+}
+
 } // namespace
 
 IPOPlayer::IPOPlayer()
@@ -30,19 +34,20 @@ float IPOPlayer::UnwrappedTime() const {
 }
 
 void IPOPlayer::Advance(float dt) {
-    // A non-finite step (from corrupt curve values upstream) would leave no usable time behind.
-    if (!std::isfinite(dt))
+    // A non-finite step (from corrupt curve values upstream), or one past the range of a float, would
+    // leave no usable time behind.
+    const float next = time + dt;
+    if (!std::isfinite(next))
         return;
     const int n = keyCount;
     if (n == 0) {
-        time += dt;
+        time = next;
         return;
     }
     const std::vector<KeyPoint>& k = *keys;
-    const float period = k[n - 1].time - k[0].time;
-    // Without a positive period the cyclic modes would loop forever; such a track holds its first key.
-    if (!(period > 0.0f)) {
-        time += dt;
+    // Without a positive period the cyclic modes would never end a wrap; such a track holds its first key.
+    if (!(k[n - 1].time - k[0].time > 0.0f)) {
+        time = next;
         keyIndex = 0;
         fraction = 0.0f;
         cycles = 0;
@@ -54,52 +59,74 @@ void IPOPlayer::Advance(float dt) {
         fraction = 0.0f;
         return;
     }
-    time += dt;
-    StepBack();
-    if (!clamp)
-        SkipWholePeriods(period);
-    StepForward();
+    time = next;
+    const int start = StepBack(keyIndex < n ? keyIndex : n - 1);
+    keyIndex = StepForward(start);
+    // A cursor on the last key with the time past the first goes round once more: a cyclic one takes
+    // the time back by whole periods, a clamped one walks the keys again and stops on the last, which
+    // only counts the pass. A clamped cursor that has just arrived at the last key stays there.
+    if (keyIndex == n - 1 && (!clamp || start == n - 1) && k[0].time < time) {
+        if (clamp)
+            cycles = AddCycles(cycles, 1.0);
+        else
+            WrapIntoPeriod();
+        keyIndex = StepForward(0);
+    }
     ComputeFraction();
 }
 
-void IPOPlayer::StepBack() {
+int IPOPlayer::StepBack(int from) const {
     const std::vector<KeyPoint>& k = *keys;
-    while (keyIndex >= 1 && k[keyIndex].time > time)
-        --keyIndex;
-}
-
-void IPOPlayer::StepForward() {
-    const std::vector<KeyPoint>& k = *keys;
-    const int n = keyCount;
-    for (;;) {
-        if (!(k[(keyIndex + 1) % n].time < time))
-            return;
-        if (keyIndex + 1 == n) {
-            if (cycles < std::numeric_limits<int>::max())
-                ++cycles;
-            if (!clamp) {
-                time -= k[n - 1].time - k[0].time;
-                keyIndex = -1;
-            }
-        }
-        keyIndex = (keyIndex + 1) % n;
-        if (keyIndex + 1 == n && clamp)
-            return;
+    if (!(k[from].time > time))
+        return from;
+    int low = 0;
+    int high = from - 1;
+    while (low < high) {
+        const int middle = low + (high - low + 1) / 2;
+        if (k[middle].time > time)
+            high = middle - 1;
+        else
+            low = middle;
     }
+    return low;
 }
 
-void IPOPlayer::SkipWholePeriods(float period) {
+int IPOPlayer::StepForward(int from) const {
     const std::vector<KeyPoint>& k = *keys;
-    const double sinceFirst = static_cast<double>(time) - k[0].time;
-    const double wraps = std::floor(sinceFirst / period);
-    if (!(wraps > kStepwiseWrapLimit))
+    // Frame by frame the cursor mostly stays in its segment or moves to the next.
+    if (from + 1 < keyCount && !(k[from + 1].time < time))
+        return from;
+    int low = from + 1;
+    int high = keyCount;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (k[middle].time < time)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low - 1;
+}
+
+void IPOPlayer::WrapIntoPeriod() {
+    const float first = (*keys)[0].time;
+    const float last = (*keys)[keyCount - 1].time;
+    const float period = last - first;
+    if (time - period <= last) {
+        time -= period;
+        cycles = AddCycles(cycles, 1.0);
         return;
-    // Leave the time one period past the first key so that the loop takes the last wrap itself and
-    // ends on the same key and fraction as if it had taken every wrap.
-    time = static_cast<float>(k[0].time + std::fmod(sinceFirst, static_cast<double>(period)) + period);
-    const double skipped = wraps - 1.0 + cycles;
-    cycles = skipped >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() - 1
-                                                        : static_cast<int>(skipped);
+    }
+    // Far past the end, one subtraction per period would cost as much as the periods are many, and
+    // never ends once the period is below the precision of the time. In double precision the remainder
+    // is exact, and a remainder of 0 lands on the last key, as wrapping period by period would.
+    const double span = static_cast<double>(last) - first;
+    const double sinceFirst = static_cast<double>(time) - first;
+    double remainder = std::fmod(sinceFirst, span);
+    if (remainder == 0.0)
+        remainder = span;
+    cycles = AddCycles(cycles, std::round((sinceFirst - remainder) / span));
+    time = static_cast<float>(first + remainder);
 }
 
 void IPOPlayer::ComputeFraction() {

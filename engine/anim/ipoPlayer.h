@@ -29,6 +29,8 @@ public:
 
     // Moves the cursor by dt frames. Keys are expected in ascending time. A track with no keys only
     // keeps time; one whose first and last keys do not span a positive period rests on its first key.
+    // Whatever the step, the cost is at most two binary searches over the keys: the curve files may
+    // hold any number of keys and a cyclic cursor may be sent any number of periods ahead.
     void Advance(float dt);
 
     // The cursor's time before the cyclic wraps: time plus one period per wrap.
@@ -50,9 +52,14 @@ public:
     const std::vector<KeyPoint>* keys;
 
 private:
-    void StepBack();
-    void StepForward();
-    void SkipWholePeriods(float period);
+    // The last key at or before the time among keys 0 to from; key 0 when there is none.
+    int StepBack(int from) const;
+    // From key `from` on, the key that starts the segment reaching the time: the first key whose
+    // successor does not lie before the time, or the last key.
+    int StepForward(int from) const;
+    // Subtracts one period, then as many more as bring the time back to the last key or before it,
+    // counting each in cycles.
+    void WrapIntoPeriod();
     void ComputeFraction();
 };
 

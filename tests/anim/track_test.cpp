@@ -164,3 +164,33 @@ TEST(AnimationTrack, FarSeekInACyclicModeWrapsWholePeriods) {
     EXPECT_GE(far->GetValue(), 0.0f);
     EXPECT_LE(far->GetValue(), 1.0f);
 }
+
+TEST(AnimationTrack, ManyKeysAreFoundBySearchAtAnyTimeAndInAnyOrder) {
+    // A ramp of 100,000 keys whose value is its time. Walked key by key, every cyclic sample below
+    // would pass over all keys up to a thousand times.
+    constexpr int kKeys = 100000;
+    constexpr float kPeriod = kKeys - 1;
+    constexpr int kSamples = 2701;
+    for (int mode : {Extrapolation::Constant, Extrapolation::Cyclic}) {
+        SCOPED_TRACE(mode);
+        LinearAnimationTrack track;
+        for (int i = 0; i < kKeys; ++i)
+            track.AddKey(static_cast<float>(i), static_cast<float>(i));
+        track.SetExtrapolation(mode);
+        // Jumps forward and back: inside the keys for the clamped cursor, which stays at the end once
+        // it gets there, and over up to a thousand periods for the cyclic one.
+        const float scale = mode == Extrapolation::Constant ? kPeriod / kSamples : 0.37f * kPeriod;
+        for (int s = 0; s < kSamples; ++s) {
+            const float time = 0.5f + static_cast<float>((s * 7919) % kSamples) * scale;
+            track.SetTime(time);
+            const IPOPlayer& player = track.GetPlayer();
+            // Sent back before the first key, a cyclic cursor rests on it until time comes round again.
+            const float expected = player.time < 0.0f ? 0.0f : player.time;
+            ASSERT_LE(player.time, kPeriod);
+            ASSERT_NEAR(track.GetValue(), expected, 0.05f) << "at " << time;
+            ASSERT_NEAR(player.UnwrappedTime(), time, 64.0f);
+        }
+        track.SetTime(2e9f);
+        EXPECT_FLOAT_EQ(track.GetValue(), mode == Extrapolation::Constant ? kPeriod : track.GetPlayer().time);
+    }
+}
