@@ -151,8 +151,15 @@ void LuaRef::RequireTable() const {
         LOG_ERROR(path + " must be a table, not a " + TypeName());
 }
 
+void LuaRef::SpendRead() const {
+    if (++BudgetOf(state).reads > kLuaReadLimit)
+        LOG_ERROR("Error in lua script: " + path + ": read limit of " + std::to_string(kLuaReadLimit) +
+                  " table elements exceeded");
+}
+
 LuaRef LuaRef::Field(const std::string& key) const {
     assert(IsTable());
+    SpendRead();
     lua_pushstring(state, key.c_str());
     lua_gettable(state, index);
     return LuaRef(state, path + "." + key);
@@ -160,12 +167,14 @@ LuaRef LuaRef::Field(const std::string& key) const {
 
 LuaRef LuaRef::Element(int number) const {
     assert(IsTable());
+    SpendRead();
     lua_rawgeti(state, index, number);
     return LuaRef(state, path + "[" + std::to_string(number) + "]");
 }
 
 bool LuaRef::HasElement(int number) const {
     assert(IsTable());
+    SpendRead();
     lua_rawgeti(state, index, number);
     bool present = lua_type(state, -1) != LUA_TNIL;
     lua_settop(state, -2);
@@ -180,6 +189,11 @@ std::string LuaRef::ToString() const {
     case LUA_TNUMBER: {
         std::size_t length = 0;
         const char* text = lua_tolstring(state, index, &length);
+        std::size_t& spent = BudgetOf(state).textBytes;
+        if (length > kLuaTextLimit - spent)
+            LOG_ERROR("Error in lua script: " + path + ": read limit of " + std::to_string(kLuaTextLimit) +
+                      " bytes of text exceeded");
+        spent += length;
         return std::string(text, length);
     }
     default:

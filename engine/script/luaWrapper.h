@@ -1,6 +1,6 @@
 // A thin wrapper over the Lua 5.1 interpreter for material scripts: one state with no standard library,
 // bounded in instructions and memory and run in the C locale whatever the process locale, and
-// references to the values the script left on the state's stack.
+// references to the values the script left on the state's stack, bounded in what they read.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +18,12 @@ class LuaRef;
 // any real script and only stop endless loops and runaway allocation.
 constexpr long kLuaInstructionLimit = 10'000'000;
 constexpr std::size_t kLuaMemoryLimit = std::size_t{32} << 20;
+// What reading a script's result may take. A few small tables can refer to one another so often that
+// walking them would never end: 1,000 passes that all name one table of 1,000 parameters take a few
+// kilobytes to run and a million reads to read back. Every table element read counts, and so does the
+// text of every string copied out.
+constexpr long kLuaReadLimit = 100'000;
+constexpr std::size_t kLuaTextLimit = std::size_t{4} << 20;
 
 // Switches this thread to the C locale for the life of the object. Lua reads and prints numbers with
 // the C library (strtod, sprintf), classifies characters with ctype and compares strings with strcoll,
@@ -53,6 +59,8 @@ public:
         bool enforced = true;
         bool memoryExceeded = false;
         long instructions = 0;
+        long reads = 0;
+        std::size_t textBytes = 0;
     };
 
 private:
@@ -85,14 +93,17 @@ public:
     // ERROR "<path> must be a table, not a <type>" unless the value is a table.
     void RequireTable() const;
 
-    // These three need a table (test with IsTable or RequireTable first).
+    // These three need a table (test with IsTable or RequireTable first). Each read counts against the
+    // script's read limit; past it, the ERROR "Error in lua script: <path>: read limit of <n> table
+    // elements exceeded".
     LuaRef Field(const std::string& key) const;
     LuaRef Element(int number) const;
     // Whether element number is not nil: arrays are read from 1 up to the first nil.
     bool HasElement(int number) const;
 
     // nil reads as the empty string and a number as its Lua text; a table, function, boolean or other
-    // value is the ERROR "<path> must be a string or a number, not a <type>".
+    // value is the ERROR "<path> must be a string or a number, not a <type>". The text counts against
+    // the script's text limit ("... read limit of <n> bytes of text exceeded").
     std::string ToString() const;
     // A number, or a string holding one; anything else reads as 0.
     double ToNumber() const;
@@ -101,6 +112,7 @@ public:
 
 private:
     std::string TypeName() const;
+    void SpendRead() const;
 
     lua_State* state;
     int index;

@@ -98,6 +98,27 @@ TEST_F(MaterialScriptTest, ManySmallTablesAreStoppedByTheMemoryLimit) {
               "Error in lua script: data/test.efx: memory limit of 33554432 bytes exceeded");
 }
 
+TEST_F(MaterialScriptTest, SharedTablesAreStoppedByTheReadLimits) {
+    // Cheap to run, endless to read back: 400,000 passes that all are one pass whose parameters are
+    // 400,000 references to one description; then two megabytes of text named by three passes, which the
+    // second one takes past the limit.
+    const std::string manyReads = "local d = { 'float', 'x', 1 }\nlocal params = {}\n"
+                                  "for i = 1, 400000 do params[i] = d end\n"
+                                  "local p = { fx = 'a', tec = 't', params = params, streams = {} }\n"
+                                  "local passes = {}\nfor i = 1, 400000 do passes[i] = p end\n"
+                                  "effect = { { pass = passes } }";
+    std::string row = ParseError(manyReads);
+    EXPECT_EQ(row.rfind("Error in lua script: data/test.efx: effect[1].pass[1].params", 0), 0u) << row;
+    EXPECT_TRUE(row.ends_with(": read limit of 100000 table elements exceeded")) << row;
+
+    const std::string muchText = "local s = 'x'\nfor i = 1, 21 do s = s .. s end\n"
+                                 "local p = { fx = 'a', tec = s, params = {}, streams = {} }\n"
+                                 "effect = { { pass = { p, p, p } } }";
+    EXPECT_EQ(ParseError(muchText),
+              "Error in lua script: data/test.efx: effect[1].pass[2].tec: read limit of 4194304 bytes of "
+              "text exceeded");
+}
+
 TEST_F(MaterialScriptTest, PrecompiledChunksAreRefused) {
     std::string chunk = Precompile("effect = {}");
     ASSERT_FALSE(chunk.empty());
