@@ -203,7 +203,7 @@ constexpr float kMaxReducedAngle = 8192.0f;
 // (the quarter split in three parts, so that the reduction stays exact), short minimax polynomials give
 // sine and cosine there to within a float step or two, and the quadrant swaps them and flips their signs
 // on the bits. Angles past kMaxReducedAngle (or not numbers) are redone by the library afterwards.
-void SinCosBlock(const float* angles, float* sines, float* cosines, int n) {
+[[gnu::always_inline]] inline void SinCosBlock(const float* angles, float* sines, float* cosines, int n) {
     std::uint32_t anyOutOfRange = 0;
     for (int i = 0; i < n; ++i) {
         const float angle = angles[i];
@@ -240,9 +240,11 @@ void SinCosBlock(const float* angles, float* sines, float* cosines, int n) {
 
 // The quads of `n` particles in a row, a block at a time: first the sines and cosines of the block, so
 // that the long chain of the polynomials runs side by side for many particles instead of stalling each
-// one, then the corners as plain sums of values computed once per particle.
-Emitter::Vertex* WriteQuadRun(Emitter::Vertex* out, const Emitter::Particle* particle, int n,
-                              const math::Vector3f& right, const math::Vector3f& up) {
+// one, then the corners as plain sums of values computed once per particle. Built for AVX2 as well as
+// the baseline, the loader picking one, so the polynomials run eight particles a step where they can.
+__attribute__((target_clones("avx2", "default"))) Emitter::Vertex*
+WriteQuadRun(Emitter::Vertex* out, const Emitter::Particle* particle, int n, const math::Vector3f& right,
+             const math::Vector3f& up) {
     constexpr int kBlock = 64;
     float angles[kBlock], sines[kBlock], cosines[kBlock];
     while (n > 0) {
