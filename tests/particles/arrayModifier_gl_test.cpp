@@ -15,8 +15,7 @@
 #include "scene/geometry.h"
 #include "scene/light.h"
 
-#include <stb_image.h>
-#include <stb_image_write.h>
+#include "support/picture.h"
 
 #include <algorithm>
 #include <array>
@@ -47,35 +46,6 @@ constexpr gpu::Color kClear = 0xFF101820;
 // too little for a missing row of cubes, a wrong step or unlit normals.
 constexpr int kChannelTolerance = 8;
 constexpr int kAllowedDifferentPixels = kSize * kSize / 200;
-
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
-Picture ReadPng(const fs::path& path) {
-    Picture picture;
-    int channels = 0;
-    std::unique_ptr<stbi_uc, void (*)(void*)> data(
-        stbi_load(path.c_str(), &picture.width, &picture.height, &channels, 4), stbi_image_free);
-    if (data)
-        picture.rgba.assign(data.get(), data.get() + std::size_t(picture.width) * picture.height * 4);
-    return picture;
-}
-
-bool WritePng(const fs::path& path, const Picture& picture) {
-    return stbi_write_png(path.c_str(), picture.width, picture.height, 4, picture.rgba.data(),
-                          picture.width * 4) != 0;
-}
-
-int DifferentPixels(const Picture& a, const Picture& b) {
-    int different = 0;
-    for (std::size_t at = 0; at + 3 < a.rgba.size(); at += 4)
-        different += std::abs(a.rgba[at] - b.rgba[at]) > kChannelTolerance ||
-                     std::abs(a.rgba[at + 1] - b.rgba[at + 1]) > kChannelTolerance ||
-                     std::abs(a.rgba[at + 2] - b.rgba[at + 2]) > kChannelTolerance;
-    return different;
-}
 
 // A cube of half-size h: per face four corners, clockwise seen from outside (the front winding the
 // default culling keeps), with the face's normal and texture coordinates.
@@ -210,15 +180,8 @@ TEST_F(ArrayModifierGlTest, AGridOfLitCubesFromOneMeshMatchesTheReferencePicture
     clock.micros += 50000;
     engine::core::Timer::Get()->Update();
     renderer.Update();
-    Picture actual{kSize, kSize, {}};
-    gpu::Surface* surface = nullptr;
-    ASSERT_EQ(lastFrame->Retrieve()->GetSurfaceLevel(0, &surface), gpu::kOk);
-    window->device->ReadPixels(surface, actual.rgba);
-    surface->Release();
+    const Picture actual = ReadTarget(*window->device, *lastFrame);
     ASSERT_EQ(actual.rgba.size(), std::size_t(4) * kSize * kSize);
-    // The back buffer has no alpha to compare.
-    for (std::size_t at = 3; at < actual.rgba.size(); at += 4)
-        actual.rgba[at] = 255;
 
     // Every copy's centre is covered by its cube: x and y over z through the 45-degree projection.
     const float focal = 1.0f / std::tan(std::numbers::pi_v<float> / 8);
@@ -232,21 +195,8 @@ TEST_F(ArrayModifierGlTest, AGridOfLitCubesFromOneMeshMatchesTheReferencePicture
                 << "no cube at column " << column << ", row " << row;
         }
 
-    const fs::path referencePath = fs::path(QUORVEL_ARRAY_TEST_DATA) / "arrayGrid.png";
-    const char* update = std::getenv("QUORVEL_UPDATE_REFERENCES");
-    if (update != nullptr && std::string(update) == "1") {
-        ASSERT_TRUE(WritePng(referencePath, actual)) << referencePath;
-    }
-    const Picture reference = ReadPng(referencePath);
-    ASSERT_EQ(reference.rgba.size(), actual.rgba.size())
-        << "no reference picture at " << referencePath << " (QUORVEL_UPDATE_REFERENCES=1 writes it)";
-    const int different = DifferentPixels(actual, reference);
-    if (different > kAllowedDifferentPixels) {
-        const fs::path actualPath = fs::canonical("/proc/self/exe").parent_path() / "arrayGrid.actual.png";
-        WritePng(actualPath, actual);
-        ADD_FAILURE() << different << " pixels differ from " << referencePath << " by more than "
-                      << kChannelTolerance << "; this run's picture is " << actualPath;
-    }
+    ExpectMatchesReference(actual, fs::path(QUORVEL_ARRAY_TEST_DATA) / "arrayGrid.png", kChannelTolerance,
+                           kAllowedDifferentPixels);
 
     const std::string text = log.CloseAndRead();
     EXPECT_TRUE(Rows(text, "WARNING").empty()) << text;

@@ -11,8 +11,7 @@
 #include "render/rendererFixture.h"
 #include "resources/resourceTypes.h"
 
-#include <stb_image.h>
-#include <stb_image_write.h>
+#include "support/picture.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -72,37 +71,6 @@ void main()
     FragmentColor = colour;
 }
 )";
-
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
-Picture ReadPng(const fs::path& path) {
-    Picture picture;
-    int channels = 0;
-    std::unique_ptr<stbi_uc, void (*)(void*)> data(
-        stbi_load(path.c_str(), &picture.width, &picture.height, &channels, 4), stbi_image_free);
-    if (data)
-        picture.rgba.assign(data.get(), data.get() + std::size_t(picture.width) * picture.height * 4);
-    return picture;
-}
-
-bool WritePng(const fs::path& path, const Picture& picture) {
-    return stbi_write_png(path.c_str(), picture.width, picture.height, 4, picture.rgba.data(),
-                          picture.width * 4) != 0;
-}
-
-int DifferentPixels(const Picture& a, const Picture& b) {
-    int different = 0;
-    for (std::size_t at = 0; at + 3 < a.rgba.size(); at += 4)
-        for (std::size_t channel = 0; channel < 3; ++channel)
-            if (std::abs(a.rgba[at + channel] - b.rgba[at + channel]) > kChannelTolerance) {
-                ++different;
-                break;
-            }
-    return different;
-}
 
 Transform Pose(float x, float y, float z, Matrix3x3 rotation) {
     Transform t;
@@ -220,20 +188,7 @@ protected:
         renderer.Update();
     }
 
-    Picture ReadLastFrame() {
-        Picture picture;
-        gpu::Surface* surface = nullptr;
-        if (lastFrame->Retrieve() == nullptr ||
-            gpu::Failed(lastFrame->Retrieve()->GetSurfaceLevel(0, &surface)))
-            return picture;
-        picture.width = static_cast<int>(surface->Width());
-        picture.height = static_cast<int>(surface->Height());
-        window->device->ReadPixels(surface, picture.rgba);
-        surface->Release();
-        for (std::size_t at = 3; at < picture.rgba.size(); at += 4)
-            picture.rgba[at] = 255;
-        return picture;
-    }
+    Picture ReadLastFrame() { return ReadTarget(*window->device, *lastFrame); }
 
     ScopedLogDirectory log;
     MessageBoxCapture boxes;
@@ -255,28 +210,9 @@ TEST_F(FountainTest, AFountainAndATrailAreDrawnAsTheReferencePicture) {
     const Picture actual = ReadLastFrame();
     ASSERT_EQ(actual.width, kSize);
     ASSERT_EQ(actual.height, kSize);
-    int lit = 0;
-    for (std::size_t at = 0; at + 3 < actual.rgba.size(); at += 4)
-        lit += std::max({actual.rgba[at], actual.rgba[at + 1], actual.rgba[at + 2]}) > 64 ? 1 : 0;
-    EXPECT_GT(lit, kSize * kSize / 50) << "hardly anything was drawn";
+    EXPECT_GT(ShareAbove(actual, 64), 0.02) << "hardly anything was drawn";
 
-    const fs::path referencePath = QUORVEL_FOUNTAIN_REFERENCE;
-    const char* update = std::getenv("QUORVEL_UPDATE_REFERENCES");
-    if (update != nullptr && std::string(update) == "1") {
-        fs::create_directories(referencePath.parent_path());
-        ASSERT_TRUE(WritePng(referencePath, actual)) << referencePath;
-    }
-    const Picture reference = ReadPng(referencePath);
-    ASSERT_EQ(reference.width, kSize)
-        << "no reference picture at " << referencePath << " (QUORVEL_UPDATE_REFERENCES=1 writes it)";
-    ASSERT_EQ(reference.height, kSize);
-    const int different = DifferentPixels(actual, reference);
-    if (different > kAllowedDifferentPixels) {
-        const fs::path actualPath = fs::canonical("/proc/self/exe").parent_path() / "fountain.actual.png";
-        WritePng(actualPath, actual);
-        ADD_FAILURE() << different << " pixels differ from " << referencePath << " by more than "
-                      << kChannelTolerance << "; this run's picture is " << actualPath;
-    }
+    ExpectMatchesReference(actual, QUORVEL_FOUNTAIN_REFERENCE, kChannelTolerance, kAllowedDifferentPixels);
 }
 
 } // namespace

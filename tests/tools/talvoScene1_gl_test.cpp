@@ -16,7 +16,7 @@
 #include "scene/demoLoader.h"
 #include <engine/app.h>
 
-#include <stb_image_write.h>
+#include "support/picture.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -34,25 +34,6 @@ namespace {
 
 constexpr int kSize = 256;
 constexpr std::uint64_t kFrameMicros = 40000;
-
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgba;
-
-    int Brightest() const {
-        int brightest = 0;
-        for (std::size_t at = 0; at + 3 < rgba.size(); at += 4)
-            brightest = std::max({brightest, int(rgba[at]), int(rgba[at + 1]), int(rgba[at + 2])});
-        return brightest;
-    }
-    // Share of the pixels whose brightest channel is above the level.
-    double ShareAbove(int level) const {
-        std::size_t above = 0;
-        for (std::size_t at = 0; at + 3 < rgba.size(); at += 4)
-            above += std::max({rgba[at], rgba[at + 1], rgba[at + 2]}) > level ? 1 : 0;
-        return rgba.empty() ? 0.0 : double(above) / double(rgba.size() / 4);
-    }
-};
 
 class SceneOneTest : public ::testing::Test {
 protected:
@@ -149,20 +130,7 @@ protected:
         IPOFile::Get()->Update();
     }
 
-    Picture Read() {
-        Picture picture;
-        gpu::Surface* surface = nullptr;
-        if (lastFrame->Retrieve() == nullptr ||
-            gpu::Failed(lastFrame->Retrieve()->GetSurfaceLevel(0, &surface)))
-            return picture;
-        picture.width = static_cast<int>(surface->Width());
-        picture.height = static_cast<int>(surface->Height());
-        window->device->ReadPixels(surface, picture.rgba);
-        surface->Release();
-        for (std::size_t at = 3; at < picture.rgba.size(); at += 4)
-            picture.rgba[at] = 255;
-        return picture;
-    }
+    Picture Read() { return ReadTarget(*window->device, *lastFrame); }
 
     ScopedLogDirectory log;
     MessageBoxCapture boxes;
@@ -193,13 +161,13 @@ TEST_F(SceneOneTest, LoadsWithoutWarningsFadesInAndDrawsAPicture) {
         if (folder != nullptr && (frame == 1 || frame % 50 == 0)) {
             const Picture shown = Read();
             const std::string path = std::string(folder) + "/scene1-" + std::to_string(frame) + ".png";
-            stbi_write_png(path.c_str(), shown.width, shown.height, 4, shown.rgba.data(), shown.width * 4);
+            WritePng(path, shown);
         }
     }
 
-    EXPECT_LT(first.Brightest(), 8) << "the scene does not start black";
-    EXPECT_GT(last.ShareAbove(40), 0.01) << "hardly anything is lit after four seconds";
-    EXPECT_GT(1.0 - last.ShareAbove(40), 0.2) << "the picture is not dark around what is lit";
+    EXPECT_LT(Brightest(first), 8) << "the scene does not start black";
+    EXPECT_GT(ShareAbove(last, 40), 0.01) << "hardly anything is lit after four seconds";
+    EXPECT_GT(1.0 - ShareAbove(last, 40), 0.2) << "the picture is not dark around what is lit";
 
     const std::string text = log.CloseAndRead();
     EXPECT_TRUE(Rows(text, "WARNING").empty()) << text;
