@@ -58,7 +58,7 @@ XmSong XmShortSong(int rows) {
         pattern.rows.push_back(cells);
     }
     song.patterns.push_back(pattern);
-    song.instruments.push_back({"sine", XmSineSample()});
+    song.instruments.push_back({"sine", XmSineSample(), {}, 0});
     return song;
 }
 
@@ -105,13 +105,27 @@ void XmWriter::Instrument(const XmInstrument& instrument) {
     out.U32(kSampleHeaderSize);
     const std::vector<std::uint8_t> noteToSample(96, 0);
     out.Bytes(noteToSample.data(), noteToSample.size());
-    const std::vector<std::uint8_t> envelopes(2 * 24 * 2, 0); // volume and panning points, unused
-    out.Bytes(envelopes.data(), envelopes.size());
-    const std::uint8_t envelopeSettings[10] = {}; // point counts, sustain and loops, types: all off
-    out.Bytes(envelopeSettings, sizeof envelopeSettings);
+    const XmEnvelope& envelope = instrument.volumeEnvelope;
+    const std::size_t points = std::min(envelope.points.size(), XmEnvelope::kMaxPoints);
+    for (std::size_t i = 0; i < XmEnvelope::kMaxPoints; ++i) {
+        out.U16(i < points ? envelope.points[i].tick : 0);
+        out.U16(i < points ? envelope.points[i].level : 0);
+    }
+    const std::vector<std::uint8_t> panningPoints(24 * 2, 0);
+    out.Bytes(panningPoints.data(), panningPoints.size());
+    const bool sustained = envelope.sustain >= 0 && static_cast<std::size_t>(envelope.sustain) < points;
+    out.U8(static_cast<std::uint8_t>(points));
+    out.U8(0); // panning points
+    out.U8(sustained ? static_cast<std::uint8_t>(envelope.sustain) : 0);
+    out.U8(0);                                  // volume loop start
+    out.U8(0);                                  // volume loop end
+    const std::uint8_t panningSettings[3] = {}; // sustain, loop start, loop end
+    out.Bytes(panningSettings, sizeof panningSettings);
+    out.U8(static_cast<std::uint8_t>((points > 0 ? 1 : 0) | (points > 0 && sustained ? 2 : 0)));
+    out.U8(0); // panning envelope off
     const std::uint8_t vibrato[4] = {};
     out.Bytes(vibrato, sizeof vibrato);
-    out.U16(0); // fadeout
+    out.U16(instrument.fadeout);
     const std::uint8_t reserved[22] = {};
     out.Bytes(reserved, sizeof reserved);
 

@@ -1,5 +1,6 @@
 // Builds FastTracker 2 .xm modules: the 336-byte file header, packed patterns and instruments with one
-// 8-bit sample each. Enough to make short, playable music fixtures for the audio layer's tests.
+// 8-bit sample and an optional volume envelope each. Makes the audio layer's short fixtures and, through
+// the score compiler, the demo's music.
 #pragma once
 
 #include "formats/binaryWriter.h"
@@ -36,9 +37,24 @@ struct XmSample {
     std::int8_t relativeNote = 0;
 };
 
+// Volume over time in ticks from the note's start, levels 0..64; the player interpolates between points
+// and holds the last one. A note stays on its sustain point until its key-off.
+struct XmEnvelope {
+    struct Point {
+        std::uint16_t tick = 0;
+        std::uint16_t level = 0;
+    };
+    static constexpr std::size_t kMaxPoints = 12;
+    std::vector<Point> points; // none: the envelope is off and a key-off cuts the note
+    int sustain = -1;          // index into points, or -1 for none
+};
+
 struct XmInstrument {
     std::string name;
     XmSample sample;
+    XmEnvelope volumeEnvelope;
+    // After a key-off (with the envelope on) the volume falls by fadeout/32768 of full volume each tick.
+    std::uint16_t fadeout = 0;
 };
 
 struct XmSong {
