@@ -121,7 +121,7 @@ void XmWriter::Instrument(const XmInstrument& instrument) {
     out.U8(0);                                  // volume loop end
     const std::uint8_t panningSettings[3] = {}; // sustain, loop start, loop end
     out.Bytes(panningSettings, sizeof panningSettings);
-    out.U8(static_cast<std::uint8_t>((points > 0 ? 1 : 0) | (points > 0 && sustained ? 2 : 0)));
+    out.U8(static_cast<std::uint8_t>((points > 0 ? 1 : 0) | (sustained ? 2 : 0)));
     out.U8(0); // panning envelope off
     const std::uint8_t vibrato[4] = {};
     out.Bytes(vibrato, sizeof vibrato);

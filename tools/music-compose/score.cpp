@@ -1,10 +1,10 @@
 #include "score.h"
 
+#include "instruments.h"
+
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <map>
-#include <numbers>
 #include <sstream>
 #include <vector>
 
@@ -12,16 +12,13 @@ namespace quorvel::music {
 
 namespace {
 
-// 32 samples a period play a C-4 at 8363 Hz, so every waveform sounds at the pitch its note names.
-constexpr int kPeriod = 32;
 constexpr std::uint8_t kKeyOff = 97;
 constexpr std::uint8_t kMaxNote = 96;
 constexpr std::size_t kMaxRows = 256;
+constexpr std::size_t kMaxOrders = 256;
+constexpr std::size_t kMaxPatterns = 256;
+constexpr std::size_t kMaxInstruments = 128;
 constexpr std::uint16_t kMaxChannels = 32;
-
-std::int8_t Clip(double value) {
-    return static_cast<std::int8_t>(std::lround(std::clamp(value, -127.0, 127.0)));
-}
 
 // "C-4", "C#4", "A-2": 1..96 with C-0 = 1; "===" is a key-off; "..." an empty cell.
 bool ParseNote(const std::string& token, std::uint8_t& note) {
@@ -39,6 +36,37 @@ bool ParseNote(const std::string& token, std::uint8_t& note) {
         return false;
     note = static_cast<std::uint8_t>(1 + found->second + 12 * (token[2] - '0'));
     return note <= kMaxNote;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Written as trackers show it: the effect as one digit or letter (0-9, then A = 10 up to Z = 35), then
+// its parameter in two hex digits: "047" is an arpeggio up 4 and 7 semitones, "A08" a volume slide.
+bool ParseEffect(const std::string& token, std::uint8_t& effect, std::uint8_t& parameter) {
+    if (token.size() != 3 || HexDigit(token[1]) < 0 || HexDigit(token[2]) < 0)
+        return false;
+    if (token[0] >= '0' && token[0] <= '9')
+        effect = static_cast<std::uint8_t>(token[0] - '0');
+    else if (token[0] >= 'A' && token[0] <= 'Z')
+        effect = static_cast<std::uint8_t>(token[0] - 'A' + 10);
+    else
+        return false;
+    parameter = static_cast<std::uint8_t>(16 * HexDigit(token[1]) + HexDigit(token[2]));
+    return true;
+}
+
+// A comment runs from a '#' that starts the line or follows a blank; the '#' in a sharp (C#4) is not one.
+std::size_t CommentStart(const std::string& line) {
+    for (std::size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t'))
+            return i;
+    return line.size();
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -61,13 +89,11 @@ class ScoreParser {
 public:
     ScoreParser(const std::string& fileName) : fileName(fileName) {}
 
-    formats::XmSong Parse(const std::string& text) {
+    Score Parse(const std::string& text) {
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) {
             ++lineNumber;
-            const std::size_t comment = line.find('#');
-            if (comment != std::string::npos)
-                line.erase(comment);
+            line.erase(CommentStart(line));
             if (Words(line).empty())
                 continue;
             if (inPattern)
@@ -77,9 +103,9 @@ public:
         }
         if (inPattern)
             Fail("the pattern \"" + patternName + "\" has no end");
-        if (song.orders.empty())
+        if (score.song.orders.empty())
             Fail("the score has no order line");
-        return song;
+        return score;
     }
 
 private:
@@ -99,6 +125,7 @@ private:
     }
 
     void Statement(const std::vector<std::string>& words, const std::string& line) {
+        formats::XmSong& song = score.song;
         const std::string& keyword = words[0];
         if (keyword == "song" && words.size() >= 2) {
             // The rest of the line, without the quotes around it.
@@ -112,41 +139,119 @@ private:
             if (!song.patterns.empty())
                 Fail("channels must come before the first pattern");
             song.channels = static_cast<std::uint16_t>(Number(words[1], 1, kMaxChannels));
-        } else if (keyword == "instrument" && (words.size() == 3 || words.size() == 4)) {
+        } else if (keyword == "instrument" && words.size() >= 3) {
             Instrument(words);
         } else if (keyword == "pattern" && words.size() == 2) {
             if (patternIndex.count(words[1]) != 0)
                 Fail("the pattern \"" + words[1] + "\" is written twice");
+            if (song.patterns.size() == kMaxPatterns)
+                Fail("a song holds at most 256 patterns");
             patternName = words[1];
             song.patterns.emplace_back();
             inPattern = true;
         } else if (keyword == "order" && words.size() >= 2) {
-            for (std::size_t i = 1; i < words.size(); ++i) {
-                const auto found = patternIndex.find(words[i]);
-                if (found == patternIndex.end())
-                    Fail("the order names an unknown pattern \"" + words[i] + "\"");
-                song.orders.push_back(static_cast<std::uint8_t>(found->second));
-            }
+            Play(words, 1);
+        } else if (keyword == "section" && words.size() >= 3) {
+            score.sections.push_back({words[1], song.orders.size()});
+            Play(words, 2);
         } else {
             Fail("cannot read \"" + keyword + "\" here");
         }
     }
 
+    // Appends the named patterns, from words[first] on, to the play order.
+    void Play(const std::vector<std::string>& words, std::size_t first) {
+        for (std::size_t i = first; i < words.size(); ++i) {
+            const auto found = patternIndex.find(words[i]);
+            if (found == patternIndex.end())
+                Fail("the order names an unknown pattern \"" + words[i] + "\"");
+            if (score.song.orders.size() == kMaxOrders)
+                Fail("the play order holds at most 256 patterns");
+            score.song.orders.push_back(static_cast<std::uint8_t>(found->second));
+        }
+    }
+
+    // instrument <name> <waveform> [volume] [harmonics=N] [detune=N] [envelope=tick:level,...]
+    //            [sustain=point] [fadeout=N] [pan=N]
     void Instrument(const std::vector<std::string>& words) {
+        if (instrumentIndex.count(words[1]) != 0)
+            Fail("the instrument \"" + words[1] + "\" is written twice");
+        if (score.song.instruments.size() == kMaxInstruments)
+            Fail("a song holds at most 128 instruments");
         formats::XmInstrument instrument;
         instrument.name = words[1];
-        try {
-            instrument.sample = Waveform(words[2]);
-        } catch (const ScoreError& e) {
-            Fail(e.what());
+        const std::string& waveform = words[2];
+        ToneOptions tone;
+        int volume = 64;
+        int pan = 128;
+        int sustain = -1;
+        bool shaped = false;
+        for (std::size_t i = 3; i < words.size(); ++i) {
+            const std::size_t equals = words[i].find('=');
+            if (equals == std::string::npos) {
+                if (i != 3)
+                    Fail("the volume comes right after the waveform");
+                volume = Number(words[i], 0, 64);
+                continue;
+            }
+            const std::string key = words[i].substr(0, equals);
+            const std::string value = words[i].substr(equals + 1);
+            if (key == "harmonics") {
+                tone.harmonics = Number(value, 1, kMaxHarmonics);
+                shaped = true;
+            } else if (key == "detune") {
+                tone.detune = Number(value, kMinDetune, kMaxDetune);
+                shaped = true;
+            } else if (key == "envelope") {
+                instrument.volumeEnvelope.points = Envelope(value);
+            } else if (key == "sustain") {
+                sustain = Number(value, 0, static_cast<int>(formats::XmEnvelope::kMaxPoints) - 1);
+            } else if (key == "fadeout") {
+                instrument.fadeout = static_cast<std::uint16_t>(Number(value, 0, 4095));
+            } else if (key == "pan") {
+                pan = Number(value, 0, 255);
+            } else {
+                Fail("\"" + key +
+                     "=\" is not an instrument option (harmonics=, detune=, envelope=, "
+                     "sustain=, fadeout=, pan=)");
+            }
         }
-        if (words.size() == 4)
-            instrument.sample.volume = static_cast<std::uint8_t>(Number(words[3], 0, 64));
-        instrumentIndex[instrument.name] = static_cast<int>(song.instruments.size()) + 1;
-        song.instruments.push_back(instrument);
+        const auto sample = Synthesize(waveform, tone);
+        if (!sample)
+            Fail("unknown waveform \"" + waveform +
+                 "\" (sine, triangle, square, saw, pulse, kick, snare, hat or crash)");
+        if (shaped && !IsTone(waveform))
+            Fail("harmonics= and detune= shape tones, not \"" + waveform + "\"");
+        if (sustain >= static_cast<int>(instrument.volumeEnvelope.points.size()))
+            Fail("the sustain point " + std::to_string(sustain) + " is not a point of the envelope");
+        instrument.volumeEnvelope.sustain = sustain;
+        instrument.sample = *sample;
+        instrument.sample.volume = static_cast<std::uint8_t>(volume);
+        instrument.sample.pan = static_cast<std::uint8_t>(pan);
+        instrumentIndex[instrument.name] = static_cast<int>(score.song.instruments.size()) + 1;
+        score.song.instruments.push_back(instrument);
+    }
+
+    // "0:64,4:40,30:0": ticks from the note's start, rising from 0, each with a level from 0 to 64.
+    std::vector<formats::XmEnvelope::Point> Envelope(const std::string& text) const {
+        std::vector<formats::XmEnvelope::Point> points;
+        for (const std::string& pair : Split(text, ',')) {
+            const std::size_t colon = pair.find(':');
+            if (colon == std::string::npos)
+                Fail("an envelope point is tick:level, not \"" + pair + "\"");
+            const int tick = Number(pair.substr(0, colon), 0, 65535);
+            const int level = Number(pair.substr(colon + 1), 0, 64);
+            if (points.empty() ? tick != 0 : tick <= points.back().tick)
+                Fail("an envelope starts at tick 0 and its ticks rise");
+            points.push_back({static_cast<std::uint16_t>(tick), static_cast<std::uint16_t>(level)});
+        }
+        if (points.size() > formats::XmEnvelope::kMaxPoints)
+            Fail("an envelope has at most 12 points");
+        return points;
     }
 
     void PatternLine(const std::string& line) {
+        formats::XmSong& song = score.song;
         const std::vector<std::string> words = Words(line);
         if (words.size() == 1 && words[0] == "end") {
             if (song.patterns.back().rows.empty())
@@ -168,29 +273,39 @@ private:
         rows.push_back(row);
     }
 
-    // "...", "===", or "<note> <instrument>" with an optional volume 0-64.
+    // "===", or "..." or "<note> <instrument>", either followed by an optional volume 0-64 and an
+    // optional effect.
     formats::XmCell Cell(const std::vector<std::string>& words) const {
         formats::XmCell cell;
-        if (words.size() == 1 && words[0] == "...")
-            return cell;
-        if (words.empty() || !ParseNote(words[0], cell.note))
+        if (words.empty() || (words[0] != "..." && !ParseNote(words[0], cell.note)))
             Fail("a cell is \"...\", \"===\" or a note such as C-4 with an instrument");
-        if (cell.note == kKeyOff)
+        std::size_t next = 1;
+        if (cell.note == kKeyOff) {
+            if (words.size() > 1)
+                Fail("a key-off \"===\" stands alone");
             return cell;
-        if (words.size() < 2 || words.size() > 3)
-            Fail("the note " + words[0] + " needs an instrument and at most a volume");
-        const auto found = instrumentIndex.find(words[1]);
-        if (found == instrumentIndex.end())
-            Fail("unknown instrument \"" + words[1] + "\"");
-        cell.instrument = static_cast<std::uint8_t>(found->second);
-        if (words.size() == 3)
-            cell.volume = static_cast<std::uint8_t>(0x10 + Number(words[2], 0, 64));
+        }
+        if (cell.note != 0) {
+            if (words.size() < 2)
+                Fail("the note " + words[0] + " needs an instrument");
+            const auto found = instrumentIndex.find(words[1]);
+            if (found == instrumentIndex.end())
+                Fail("unknown instrument \"" + words[1] + "\"");
+            cell.instrument = static_cast<std::uint8_t>(found->second);
+            next = 2;
+        }
+        if (next < words.size() && words[next].size() < 3)
+            cell.volume = static_cast<std::uint8_t>(0x10 + Number(words[next++], 0, 64));
+        if (next < words.size() && !ParseEffect(words[next++], cell.effect, cell.parameter))
+            Fail("\"" + words[next - 1] + "\" is not an effect such as 047 or A08");
+        if (next < words.size())
+            Fail("a cell holds a note, an instrument, a volume and an effect, nothing more");
         return cell;
     }
 
     std::string fileName;
     int lineNumber = 0;
-    formats::XmSong song;
+    Score score;
     std::map<std::string, int> instrumentIndex;
     std::map<std::string, int> patternIndex;
     std::string patternName;
@@ -199,36 +314,12 @@ private:
 
 } // namespace
 
-formats::XmSample Waveform(const std::string& name) {
-    formats::XmSample sample;
-    std::uint32_t noise = 0x1234567u;
-    for (int i = 0; i < kPeriod; ++i) {
-        const double phase = static_cast<double>(i) / kPeriod;
-        double value = 0.0;
-        if (name == "sine") {
-            value = 100.0 * std::sin(2.0 * std::numbers::pi * phase);
-        } else if (name == "square") {
-            value = phase < 0.5 ? 70.0 : -70.0;
-        } else if (name == "saw") {
-            value = 180.0 * phase - 90.0;
-        } else if (name == "triangle") {
-            value = phase < 0.5 ? 400.0 * phase - 100.0 : 300.0 - 400.0 * phase;
-        } else if (name == "noise") {
-            noise = noise * 1664525u + 1013904223u; // a fixed generator: the file is the same every build
-            value = static_cast<double>(static_cast<std::int32_t>(noise) >> 24) * 0.7;
-        } else {
-            throw ScoreError("unknown waveform \"" + name + "\" (sine, square, saw, triangle or noise)");
-        }
-        sample.data.push_back(Clip(value));
-    }
-    sample.loopStart = 0;
-    sample.loopLength = kPeriod;
-    sample.loopType = 1;
-    return sample;
+Score ReadScore(const std::string& text, const std::string& fileName) {
+    return ScoreParser(fileName).Parse(text);
 }
 
 formats::XmSong ParseScore(const std::string& text, const std::string& fileName) {
-    return ScoreParser(fileName).Parse(text);
+    return ReadScore(text, fileName).song;
 }
 
 } // namespace quorvel::music
