@@ -3,6 +3,7 @@
 #include "core/logging.h"
 #include "core/textConversion.h"
 #include "resources/byteReader.h"
+#include "resources/dataPaths.h"
 
 #include <algorithm>
 #include <cstring>
@@ -131,7 +132,10 @@ private:
             if (length < 1)
                 reader.Fail("texture name length " + std::to_string(length) + " in " + chunk + " is below 1");
             const auto* text = reinterpret_cast<const char*>(reader.Take(length, "a texture name"));
-            data.textureNames.emplace_back(text, static_cast<std::size_t>(length - 1));
+            std::string name(text, static_cast<std::size_t>(length - 1));
+            if (!core::LiesInDataFolder(name))
+                reader.Fail("texture name \"" + name + "\" in " + chunk + " lies outside the data folder");
+            data.textureNames.push_back(std::move(name));
         }
     }
 

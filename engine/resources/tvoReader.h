@@ -34,9 +34,9 @@ struct TVOTexCoord {
 };
 
 struct TVOData {
-    std::vector<TVOChunk> chunks; // every chunk read, in file order, the end chunk last
-    int builtinEffect = 0;        // 0: the material script next to the mesh; 1-3: a built-in effect
-    std::vector<std::string> textureNames;
+    std::vector<TVOChunk> chunks;          // every chunk read, in file order, the end chunk last
+    int builtinEffect = 0;                 // 0: the material script next to the mesh; 1-3: a built-in effect
+    std::vector<std::string> textureNames; // paths inside the data folder
     math::Vector3f extents[2];
     // Absent (not merely empty) when the file has no chunk of that kind.
     std::optional<std::vector<math::Vector3f>> positions;

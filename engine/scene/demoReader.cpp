@@ -3,6 +3,7 @@
 #include "core/logging.h"
 #include "core/textConversion.h"
 #include "resources/byteReader.h"
+#include "resources/dataPaths.h"
 
 #include <cstring>
 
@@ -20,20 +21,11 @@ constexpr std::size_t kMinObjectSize = 4 * 4 + 24 + 4;
 constexpr std::size_t kMinCurveSize = 3 * 4 + 4;
 constexpr std::size_t kKeySize = 24;
 
-// The scene files spell interpolation and extrapolation as the words the curve records are named by.
-Interpolation ParseInterpolation(const std::string& word) {
-    for (Interpolation interpolation :
-         {Interpolation::Constant, Interpolation::Linear, Interpolation::Bezier})
-        if (word == InterpolationName(interpolation))
-            return interpolation;
-    LOG_ERROR(word + " interpolation type not supported.");
-}
-
-int ParseExtrapolation(const std::string& word) {
-    for (int mode : {Extrapolation::Constant, Extrapolation::Cyclic, Extrapolation::CyclicExtrapolation})
-        if (word == ExtrapolationName(mode))
-            return mode;
-    LOG_ERROR(word + " extrapolation type not supported.");
+// The rows the format prescribes for these failures do not name the file: the WARNING row written just
+// before each does, and says where in the file the fault lies.
+[[noreturn]] void Fail(const std::string& where, const std::string& row) {
+    LOG_WARNING(where);
+    LOG_ERROR(row);
 }
 
 math::Vector3f DecodeVector(const std::uint8_t* p) {
@@ -47,7 +39,7 @@ public:
     DemoData Parse() {
         const std::uint8_t* magic = reader.Left() >= 4 ? reader.Take(4, "the magic") : nullptr;
         if (magic == nullptr || std::memcmp(magic, kMagic, sizeof kMagic) != 0)
-            LOG_ERROR("Not TALVO Demo file format");
+            Fail(reader.FileName() + ": the file does not begin with \"DEMO\"", "Not TALVO Demo file format");
         reader.SetContext("the header");
         const std::int32_t objectCount = reader.ReadInt("the object count");
         data.length = reader.ReadInt("the scene length");
@@ -69,6 +61,10 @@ private:
         const std::string named = where + " \"" + object.name + "\"";
         reader.SetContext(named);
         object.meshName = reader.ReadString("the mesh name");
+        // The mesh file is looked for in the scene's own folder, and must not be looked for elsewhere.
+        if (object.type == "Mesh" && !core::StaysInsideFolder(object.meshName))
+            reader.Fail("the mesh name \"" + object.meshName + "\" of " + named +
+                        " leaves the scene's folder");
         object.parentName = reader.ReadString("the parent name");
         const std::uint8_t* pose = reader.Take(24, "the position and rotation");
         object.position = DecodeVector(pose);
@@ -77,19 +73,40 @@ private:
             reader.CheckCount(reader.ReadInt("the curve count"), kMinCurveSize, "the curve count");
         object.curves.resize(curveCount);
         for (std::size_t c = 0; c < curveCount; ++c) {
-            reader.SetContext("curve " + std::to_string(c) + " of " + named);
-            ReadCurve(object.curves[c]);
+            const std::string where = "curve " + std::to_string(c) + " of " + named;
+            reader.SetContext(where);
+            ReadCurve(object.curves[c], where);
         }
     }
 
-    void ReadCurve(DemoCurve& curve) {
+    std::string Where(const std::string& curve, const char* field, const std::string& word) const {
+        return reader.FileName() + ": " + curve + " has the " + field + " \"" + word + "\"";
+    }
+
+    // The scene files spell interpolation and extrapolation as the words the curve records are named by.
+    Interpolation ParseInterpolation(const std::string& word, const std::string& curve) const {
+        for (Interpolation interpolation :
+             {Interpolation::Constant, Interpolation::Linear, Interpolation::Bezier})
+            if (word == InterpolationName(interpolation))
+                return interpolation;
+        Fail(Where(curve, "interpolation", word), word + " interpolation type not supported.");
+    }
+
+    int ParseExtrapolation(const std::string& word, const std::string& curve) const {
+        for (int mode : {Extrapolation::Constant, Extrapolation::Cyclic, Extrapolation::CyclicExtrapolation})
+            if (word == ExtrapolationName(mode))
+                return mode;
+        Fail(Where(curve, "extrapolation", word), word + " extrapolation type not supported.");
+    }
+
+    void ReadCurve(DemoCurve& curve, const std::string& where) {
         IpoCurve& track = curve.track;
         track.name = reader.ReadString("the channel");
         curve.channel = FindChannel(track.name);
         if (curve.channel == nullptr)
-            LOG_ERROR("Unsupported Pipe Type " + track.name);
-        track.interpolation = ParseInterpolation(reader.ReadString("the interpolation"));
-        track.extrapolation = ParseExtrapolation(reader.ReadString("the extrapolation"));
+            Fail(Where(where, "channel", track.name), "Unsupported Pipe Type " + track.name);
+        track.interpolation = ParseInterpolation(reader.ReadString("the interpolation"), where);
+        track.extrapolation = ParseExtrapolation(reader.ReadString("the extrapolation"), where);
         const std::size_t keyCount =
             reader.CheckCount(reader.ReadInt("the key count"), kKeySize, "the key count");
         const std::uint8_t* p = reader.Take(keyCount * kKeySize, "the keys");
@@ -116,7 +133,7 @@ DemoData ReadDemoFile(const std::wstring& path) {
     const std::string name = core::WideToNarrow(path);
     std::vector<std::uint8_t> bytes;
     if (!core::LoadFileBytes(name, bytes))
-        LOG_ERROR("No such demo file found");
+        Fail(name + ": the file cannot be read", "No such demo file found");
     return ParseDemo(bytes, name);
 }
 

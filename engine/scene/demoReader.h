@@ -25,7 +25,7 @@ struct DemoCurve {
 struct DemoObject {
     std::string type; // "Mesh", "Lamp", "Camera"; any other word is a plain group
     std::string name;
-    std::string meshName;   // base name of the mesh file, for "Mesh"
+    std::string meshName;   // base name of the mesh file, for "Mesh", inside the scene's folder
     std::string parentName; // empty: no parent
     math::Vector3f position;
     math::Vector3f rotation; // radians, as stored

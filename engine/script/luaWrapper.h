@@ -109,9 +109,10 @@ public:
     double ToNumber() const;
     // Lua truth: everything except nil and false.
     bool ToBoolean() const;
+    // Lua's name of the value's type ("nil", "number", "table" ...).
+    std::string TypeName() const;
 
 private:
-    std::string TypeName() const;
     void SpendRead() const;
 
     lua_State* state;

@@ -3,6 +3,7 @@
 #include "anim/ipoFile.h"
 #include "core/logging.h"
 #include "core/textConversion.h"
+#include "resources/dataPaths.h"
 #include "resources/resourceTypes.h"
 #include "script/luaWrapper.h"
 
@@ -35,10 +36,21 @@ std::array<std::uint8_t, 4> RawBytes(T value) {
     return bytes;
 }
 
+// The rows the format prescribes for a misshapen script name neither the file nor the place in it: the
+// WARNING row written just before each does ("data/a.efx: effect[1].pass[2].params must be ...").
+[[noreturn]] void Fail(const std::string& where, const char* row) {
+    LOG_WARNING(where);
+    LOG_ERROR(row);
+}
+
+void ExpectTable(const LuaRef& value, const char* row) {
+    if (!value.IsTable())
+        Fail(value.Path() + " must be a table, not a " + value.TypeName(), row);
+}
+
 template <std::size_t N>
 std::array<float, N> ReadFloats(const LuaRef& value, const char* notTable) {
-    if (!value.IsTable())
-        LOG_ERROR(notTable);
+    ExpectTable(value, notTable);
     std::array<float, N> floats;
     for (std::size_t i = 0; i < N; ++i)
         floats[i] = static_cast<float>(value.Element(static_cast<int>(i) + 1).ToNumber());
@@ -52,10 +64,24 @@ int MaterialSlot(const std::string& text) {
     return -1;
 }
 
+// A file the script names must lie inside the data folder; `where` names the value in the error.
+void RequireDataFile(const LuaRef& where, const std::string& path) {
+    if (!core::LiesInDataFolder(path))
+        LOG_ERROR(where.Path() + ": \"" + path + "\" lies outside the data folder");
+}
+
+// The effect file of a pass: `fx` + ".fx", read from data/fx/.
+std::string EffectFile(const LuaRef& pass) {
+    LuaRef fx = pass.Field("fx");
+    std::string file = fx.ToString() + ".fx";
+    RequireDataFile(fx, "data/fx/" + file);
+    return file;
+}
+
 void ReadParameter(const LuaRef& description, ParameterBlock& block, MaterialScriptResources& resources) {
-    if (!description.IsTable())
-        LOG_ERROR("Parameter description must be a table");
-    std::string type = description.Element(1).ToString();
+    ExpectTable(description, "Parameter description must be a table");
+    LuaRef typeValue = description.Element(1);
+    std::string type = typeValue.ToString();
     std::string name = description.Element(2).ToString();
     LuaRef value = description.Element(3);
     if (type == "int") {
@@ -79,25 +105,28 @@ void ReadParameter(const LuaRef& description, ParameterBlock& block, MaterialScr
         int slot = MaterialSlot(text);
         if (slot >= 0)
             block.slotValues.emplace_back(name, slot);
-        else
+        else {
+            RequireDataFile(value, text);
             block.textureValues.emplace_back(name, resources.LoadTexture(core::NarrowToWide(text)));
+        }
     } else if (type == "target") {
         block.textureValues.emplace_back(name,
                                          resources.GetRenderTarget(core::NarrowToWide(value.ToString())));
     } else {
-        LOG_ERROR("Unsupported parameter type( supported: int, float, bool, tex, target )");
+        Fail(typeValue.Path() + ": \"" + type + "\" is not a parameter type",
+             "Unsupported parameter type( supported: int, float, bool, tex, target )");
     }
 }
 
 void ReadParameters(const LuaRef& pass, ParameterBlock& block, MaterialScriptResources& resources) {
     LuaRef params = pass.Field("params");
-    if (!params.IsTable())
-        LOG_ERROR("Params must be a table");
+    ExpectTable(params, "Params must be a table");
     for (int i = 1; params.HasElement(i); ++i)
         ReadParameter(params.Element(i), block, resources);
 }
 
-int StreamId(const std::string& name) {
+int StreamId(const LuaRef& stream) {
+    const std::string name = stream.ToString();
     if (name == "pos")
         return 0;
     if (name == "tex")
@@ -106,16 +135,16 @@ int StreamId(const std::string& name) {
         return 1;
     if (name == "tbn")
         return 3;
-    LOG_ERROR("Unsupported stream type ( supported: pos, normal, tex, tbn )");
+    Fail(stream.Path() + ": \"" + name + "\" is not a stream",
+         "Unsupported stream type ( supported: pos, normal, tex, tbn )");
 }
 
 std::set<int> ReadStreams(const LuaRef& pass) {
     LuaRef streams = pass.Field("streams");
-    if (!streams.IsTable())
-        LOG_ERROR("Streams must be a table");
+    ExpectTable(streams, "Streams must be a table");
     std::set<int> ids;
     for (int i = 1; streams.HasElement(i); ++i)
-        ids.insert(StreamId(streams.Element(i).ToString()));
+        ids.insert(StreamId(streams.Element(i)));
     return ids;
 }
 
@@ -123,7 +152,7 @@ PassDescription ReadPass(const LuaRef& pass, MaterialScriptResources& resources)
     pass.RequireTable();
     PassDescription description;
     description.priority = TruncateToInt(pass.Field("priority").ToNumber());
-    description.fxFile = pass.Field("fx").ToString() + ".fx";
+    description.fxFile = EffectFile(pass);
     description.technique = pass.Field("tec").ToString();
     description.renderTarget = pass.Field("rtt_stex").ToString();
     description.renderToTexture = !description.renderTarget.empty();
@@ -140,8 +169,7 @@ EffectCandidate ReadCandidate(const LuaRef& candidate, MaterialScriptResources& 
     EffectCandidate result;
     result.priority = TruncateToInt(candidate.Field("priority").ToNumber());
     LuaRef passes = candidate.Field("pass");
-    if (!passes.IsTable())
-        LOG_ERROR("Pass must be a table");
+    ExpectTable(passes, "Pass must be a table");
     for (int i = 1; passes.HasElement(i); ++i)
         result.passes.push_back(ReadPass(passes.Element(i), resources));
     return result;
@@ -165,8 +193,7 @@ std::vector<EffectCandidate> ParseMaterialScript(std::string scriptPath, Materia
     LOG_MESSAGE("Parsing material script " + scriptPath);
     LuaScript script(scriptPath);
     LuaRef effect = script.GetGlobal("effect");
-    if (!effect.IsTable())
-        LOG_ERROR("Effect must be a table");
+    ExpectTable(effect, "Effect must be a table");
     std::vector<EffectCandidate> candidates;
     for (int i = 1; effect.HasElement(i); ++i)
         candidates.push_back(ReadCandidate(effect.Element(i), resources));

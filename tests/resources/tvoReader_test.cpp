@@ -140,12 +140,12 @@ TEST(TVOReader, SkipsUnknownChunksAndDropsTheLastByteOfEachName) {
     file.ChunkHeader(1, 0);
     file.Raw().I32(0);
     file.Raw().I32(1);
-    file.Raw().I32(5);
-    file.Raw().Chars("tex3X");
+    file.Raw().I32(11);
+    file.Raw().Chars("data/t.pngX");
     file.End();
     const TVOData mesh = Load(file);
     EXPECT_EQ(mesh.chunks[2].type, 7);
-    EXPECT_EQ(mesh.textureNames, std::vector<std::string>{"tex3"});
+    EXPECT_EQ(mesh.textureNames, std::vector<std::string>{"data/t.png"});
     EXPECT_EQ(mesh.builtinEffect, 0);
     EXPECT_EQ(mesh.VertexCount(), 3);
 }
@@ -189,7 +189,7 @@ TEST(TVOReader, EveryShortenedFileFailsInsteadOfReadingOn) {
 TEST(TVOReader, EveryCorruptedByteIsReadOrRejected) {
     ScopedLogDirectory dir;
     TVOWriter file;
-    file.Material(1, {"t"});
+    file.Material(1, {"data/t"});
     file.Positions(kTriangle);
     file.Normals(kTriangle);
     file.Indices(4, {0, 1, 2});
@@ -238,8 +238,8 @@ INSTANTIATE_TEST_SUITE_P(
                   }},
         Malformed{"more than seven texture names (8)",
                   [](TVOWriter& f) {
-                      f.Material(0, {"1", "2", "3", "4"});
-                      f.Material(0, {"5", "6", "7", "8"});
+                      f.Material(0, {"data/1", "data/2", "data/3", "data/4"});
+                      f.Material(0, {"data/5", "data/6", "data/7", "data/8"});
                       f.End();
                   }},
         Malformed{"built-in effect key 4 of the material chunk at byte 4 is outside 0-3",

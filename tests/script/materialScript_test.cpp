@@ -37,7 +37,7 @@ effect = {
           { "bool", "off", false },
           { "bool", "unset" },
           { "tex", "slot", "tex3" },
-          { "tex", "file", "Tex3" },
+          { "tex", "file", "data/Tex3" },
           { "target", "previous", "lastFrame" },
           { "tex", "top", "tex6" },
         },
@@ -91,14 +91,14 @@ TEST_F(MaterialScriptTest, FullScriptFillsEveryListInScriptOrder) {
     EXPECT_FALSE(p.boolValues[1].second);
     EXPECT_FALSE(p.boolValues[2].second);
 
-    // "tex3" binds a material slot; with a capital T it is a file path, loaded at once.
+    // "tex3" binds a material slot; any other text is a file path, loaded at once.
     ASSERT_EQ(p.slotValues.size(), 2u);
     EXPECT_EQ(p.slotValues[0], (std::pair<std::string, int>{"slot", 3}));
     EXPECT_EQ(p.slotValues[1], (std::pair<std::string, int>{"top", 6}));
     ASSERT_EQ(p.textureValues.size(), 2u);
     EXPECT_EQ(p.textureValues[0].first, "file");
     EXPECT_EQ(p.textureValues[1].first, "previous");
-    EXPECT_EQ(resources.textures, (std::vector<std::wstring>{L"Tex3"}));
+    EXPECT_EQ(resources.textures, (std::vector<std::wstring>{L"data/Tex3"}));
     // The pass's own target is requested before the target parameter.
     EXPECT_EQ(resources.targets, (std::vector<std::wstring>{L"glow", L"lastFrame"}));
 

@@ -1,0 +1,5 @@
+technique T { pass P { VertexShader = V; FragmentShader = V; } }
+-- glsl V
+void main() {}
+-- glsl V
+void main() {}

@@ -1,0 +1,1 @@
+technique T { pass P { Sparkle = True; } }

@@ -1,0 +1,2 @@
+/* a comment that never ends
+float4 Tint;
