@@ -137,7 +137,7 @@ void main()
     vec3 halfway = normalize(toLight + toEye);
     float specular = diffuse > 0.0 ? pow(max(dot(normal, halfway), 0.0), SpecularPower) : 0.0;
     float rim = pow(1.0 - max(dot(normal, toEye), 0.0), RimPower);
-    vec3 colour = albedo.rgb * (AmbientColor.rgb + LightColor.rgb * diffuse + TranslucentColor.rgb * through) +
-                  LightColor.rgb * specular * SpecularIntensity + RimColor.rgb * rim;
+    vec3 light = AmbientColor.rgb + LightColor.rgb * diffuse + TranslucentColor.rgb * through;
+    vec3 colour = albedo.rgb * light + LightColor.rgb * specular * SpecularIntensity + RimColor.rgb * rim;
     FragmentColor = vec4(colour, albedo.a);
 }

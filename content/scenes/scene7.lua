@@ -1,0 +1,292 @@
+-- Scene 7, "Growth" (384 frames, two patterns of the music): a plant grows. Its stem rises out of a
+-- rosette of broad leaves as a curled fiddlehead and unrolls into a tapering, gently bending stalk of
+-- 15 segments; four whorls of ten leaves open along it, and at its tip a crown of 80 small leaves
+-- unfolds by the golden angle and glows. The camera climbs the stem, circling it, and arrives above the
+-- crown as it opens.
+--
+-- Every array of the plant is worked out from the stem. "Stem" stands at the origin and "StemModifier"
+-- is one segment's step: scaled down, bent about Z and moved to the segment's top, so the 15 copies
+-- curl into a spiral while the bend is large and rise as a tapering stalk when it is small. Segment k
+-- stands in the frame of that step taken k times. "Leaves" repeats a leaf 10 times around the stem
+-- ("LeavesModifier") and 4 times along it, three segments apart ("LeavesModifier2"); "Leaf2" repeats a
+-- small leaf 10 x 8 times in a golden spiral about the top of the last segment; "Leaf" makes the
+-- rosette at the foot the same way. The array modifier repeats each offset node's step relative to its
+-- object, so each offset node is simply posed where the second leaf of its dimension belongs. The
+-- repeated objects never carry a scale: a frame's scale is taken out of the pose of the first copy and
+-- put into the steps.
+--
+-- Angles are radians. Curves are sampled from the functions below; Bezier handles come out smooth.
+
+local frames = 384
+local pi = math.pi
+local golden = pi * (3 - math.sqrt(5))
+
+local function clamp(x, low, high) return math.max(low, math.min(high, x)) end
+local function lerp(a, b, u) return a + (b - a) * u end
+local function smooth(u) u = clamp(u, 0, 1) return u * u * (3 - 2 * u) end
+
+-- Keys of f(frame) every `step` frames over the scene (animation time starts at frame 1).
+local function sample(step, f)
+    local keys = {}
+    for frame = 1, frames + 1, step do
+        keys[#keys + 1] = { frame, f(frame) }
+    end
+    if keys[#keys][1] < frames + 1 then
+        keys[#keys + 1] = { frames + 1, f(frames + 1) }
+    end
+    return keys
+end
+
+-- Poses as the engine composes them: row vectors (p' = p M, so in a product the left matrix acts
+-- first), scaled, turned about X, then Y, then Z, then moved. A matrix is 16 numbers, row by row.
+local function multiply(a, b)
+    -- Poses keep 0, 0, 0, 1 in their last column, which spares most of the work.
+    local a1, a2, a3, a5, a6, a7, a9, a10, a11, a13, a14, a15 =
+        a[1], a[2], a[3], a[5], a[6], a[7], a[9], a[10], a[11], a[13], a[14], a[15]
+    local b1, b2, b3, b5, b6, b7, b9, b10, b11 = b[1], b[2], b[3], b[5], b[6], b[7], b[9], b[10], b[11]
+    return {
+        a1 * b1 + a2 * b5 + a3 * b9, a1 * b2 + a2 * b6 + a3 * b10, a1 * b3 + a2 * b7 + a3 * b11, 0,
+        a5 * b1 + a6 * b5 + a7 * b9, a5 * b2 + a6 * b6 + a7 * b10, a5 * b3 + a6 * b7 + a7 * b11, 0,
+        a9 * b1 + a10 * b5 + a11 * b9, a9 * b2 + a10 * b6 + a11 * b10, a9 * b3 + a10 * b7 + a11 * b11, 0,
+        a13 * b1 + a14 * b5 + a15 * b9 + b[13], a13 * b2 + a14 * b6 + a15 * b10 + b[14],
+        a13 * b3 + a14 * b7 + a15 * b11 + b[15], 1,
+    }
+end
+local function chain(first, ...)
+    for _, m in ipairs({ ... }) do
+        first = multiply(first, m)
+    end
+    return first
+end
+local function move(x, y, z) return { 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1 } end
+local function scale(s) return { s, 0, 0, 0, 0, s, 0, 0, 0, 0, s, 0, 0, 0, 0, 1 } end
+local function turnX(t)
+    local c, s = math.cos(t), math.sin(t)
+    return { 1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1 }
+end
+local function turnY(t)
+    local c, s = math.cos(t), math.sin(t)
+    return { c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0, 0, 0, 1 }
+end
+-- m multiplied by itself n times, by squaring.
+local function power(m, n)
+    local result = move(0, 0, 0)
+    while n > 0 do
+        if n % 2 == 1 then
+            result = multiply(result, m)
+        end
+        m, n = multiply(m, m), math.floor(n / 2)
+    end
+    return result
+end
+
+-- Curves for a node whose pose(frame) gives its angles about X, Y and Z, its uniform scale and a matrix
+-- whose last row is its position (the angles are worked out with the matrix, so nothing has to be
+-- decomposed). A node whose scale never leaves 1 gets no scale curves.
+local function poseCurves(step, pose)
+    local curves = { LocX = {}, LocY = {}, LocZ = {}, RotX = {}, RotY = {}, RotZ = {}, ScaleX = {} }
+    local scaled = false
+    for _, key in ipairs(sample(step, function(frame) return frame end)) do
+        local frame = key[1]
+        local x, y, z, size, m = pose(frame)
+        table.insert(curves.LocX, { frame, m[13] })
+        table.insert(curves.LocY, { frame, m[14] })
+        table.insert(curves.LocZ, { frame, m[15] })
+        table.insert(curves.RotX, { frame, x })
+        table.insert(curves.RotY, { frame, y })
+        table.insert(curves.RotZ, { frame, z })
+        table.insert(curves.ScaleX, { frame, size })
+        scaled = scaled or math.abs(size - 1) > 1e-9
+    end
+    if scaled then
+        curves.ScaleY, curves.ScaleZ = curves.ScaleX, curves.ScaleX
+    else
+        curves.ScaleX = nil
+    end
+    return curves
+end
+
+local function turnZ(t)
+    local c, s = math.cos(t), math.sin(t)
+    return { c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1 }
+end
+
+-- The stem: the first segment one unit tall, each one above it smaller by the taper and bent by the
+-- same angle. It grows from a tight curl to a stalk in the first 240 frames and then sways.
+local segments = 15
+local function stem(frame)
+    local u = smooth((frame - 1) / 240)
+    return {
+        bend = lerp(0.6, 0.05, u) + 0.02 * math.sin(2 * pi * (frame - 1) / 192),
+        taper = lerp(0.84, 0.935, u),
+    }
+end
+local function segmentStep(s)
+    return chain(scale(s.taper), turnZ(s.bend), move(0, 1, 0))
+end
+-- The frame of segment k (k = segments: the top of the last), and the same frame without its scale.
+local function stemFrame(s, k)
+    return power(segmentStep(s), k)
+end
+local function rigidFrame(s, k)
+    return multiply(scale(s.taper ^ -k), stemFrame(s, k))
+end
+
+-- A point of the stem's axis, k segments up, k fractional.
+local function stemPoint(s, k)
+    local below, above = stemFrame(s, math.floor(k)), stemFrame(s, math.floor(k) + 1)
+    local u = k - math.floor(k)
+    return lerp(below[13], above[13], u), lerp(below[14], above[14], u), lerp(below[15], above[15], u)
+end
+
+-- A leaf lying along +Z, turned up to its elevation and moved out from the axis along +Z: the leaf's
+-- own pose in the frame it grows from. Returns its tilt and the matrix.
+local function leafOut(elevation, out)
+    local tilt = pi / 2 - elevation
+    return tilt, multiply(turnX(tilt), move(0, 0, out))
+end
+
+-- The whorls: ten leaves around the stem, at segments 3, 6, 9 and 12, opening from along the stem.
+local whorlFirst, whorlGap = 3, 3
+local function whorlElevation(frame)
+    return lerp(1.35, 0.45, smooth((frame - 60) / 200)) + 0.04 * math.sin(2 * pi * (frame - 1) / 96)
+end
+local function whorlCurves(around, along)
+    return poseCurves(4, function(frame)
+        local s = stem(frame)
+        local tilt, pose = leafOut(whorlElevation(frame), 0.1)
+        local turn = around * 2 * pi / 10
+        local frameScale = s.taper ^ (whorlGap * along)
+        local m = chain(pose, turnY(turn), scale(s.taper ^ -whorlFirst),
+                        stemFrame(s, whorlFirst + whorlGap * along))
+        return tilt, turn, (whorlFirst + whorlGap * along) * s.bend, frameScale, m
+    end)
+end
+
+-- A golden spiral of leaves about a point `centre` above its foot: each leaf turned by the golden
+-- angle and grown by `size` about that point; n leaves on from the first.
+local function spiralStep(size, centre, n)
+    return power(chain(move(0, -centre, 0), turnY(golden), scale(size), move(0, centre, 0)), n)
+end
+
+-- The rosette at the foot: broad dark leaves that grow first, the largest lying on the ground.
+local rosetteLeaves, rosetteDrop = 80, 0.04
+local function rosette(frame)
+    local u = smooth((frame - 1) / 200)
+    return { size = lerp(1.0, 1.034, u), elevation = lerp(1.2, 0.3, u) }
+end
+local function rosetteCurves(n)
+    return poseCurves(4, function(frame)
+        local r = rosette(frame)
+        local centre = rosetteDrop * r.size ^ (rosetteLeaves - 1)
+        local tilt, pose = leafOut(r.elevation, 0.1)
+        local m = chain(pose, move(0, centre - rosetteDrop, 0), spiralStep(r.size, centre, n))
+        return tilt, n * golden, 0, r.size ^ n, m
+    end)
+end
+
+-- The crown: small bright leaves at the top of the stem, a bud until the camera nears it.
+local function crown(frame)
+    local u = smooth((frame - 190) / 150)
+    return { size = lerp(1.0, 1.026, u), elevation = lerp(1.45, 0.4, u) }
+end
+local function crownCurves(n)
+    return poseCurves(4, function(frame)
+        local s, c = stem(frame), crown(frame)
+        local tilt, pose = leafOut(c.elevation, 0.02)
+        local m = chain(pose, spiralStep(c.size, 0.02, n), rigidFrame(s, segments))
+        return tilt, n * golden, segments * s.bend, c.size ^ n, m
+    end)
+end
+
+-- The camera climbs the stem, circling it, from the curl near the ground to above the crown. Every
+-- channel of the camera and the lamp reads it, so each frame is worked out once.
+local climbs = {}
+local function climb(frame)
+    if climbs[frame] then
+        return climbs[frame]
+    end
+    local u = (frame - 1) / frames
+    local s = stem(frame)
+    local tx, ty, tz = stemPoint(s, lerp(1.5, segments - 0.01, smooth(u * 1.1)))
+    local o = {
+        angle = 0.4 + 1.4 * pi * smooth(u),
+        distance = lerp(6, 3.8, smooth(u)),
+        rise = lerp(1.0, 4.5, smooth((frame - 200) / 184)),
+    }
+    o.x = tx + o.distance * math.sin(o.angle)
+    o.z = tz - o.distance * math.cos(o.angle)
+    o.height = ty + o.rise
+    o.pitch = math.atan2(o.rise, o.distance)
+    o.target = { tx, ty, tz }
+    climbs[frame] = o
+    return o
+end
+
+return {
+    length = frames,
+
+    textures = {
+        bark = noise{ width = 64, height = 64, dark = { 0.05, 0.12, 0.04 }, light = { 0.3, 0.42, 0.14 },
+                      octaves = 4, seed = 11 },
+        broad = gradient{ width = 4, height = 64, from = { 0.3, 0.62, 0.16 }, to = { 0.02, 0.14, 0.03 } },
+        fresh = gradient{ width = 4, height = 64, from = { 0.62, 0.92, 0.3 }, to = { 0.08, 0.35, 0.08 } },
+        bloom = gradient{ width = 4, height = 64, from = { 1.0, 0.95, 0.55 }, to = { 0.55, 0.9, 0.2 } },
+        soil = noise{ width = 128, height = 128, dark = { 0.01, 0.012, 0.01 }, light = { 0.06, 0.07, 0.05 },
+                      octaves = 5, seed = 12 },
+    },
+
+    meshes = {
+        segment = { shape = cylinder{ radius = 0.13, height = 1, segments = 12 },
+                    material = "scenes/scene7/stem.efx", textures = { "bark" } },
+        broad = { shape = leaf{ length = 0.3, width = 0.13, segments = 8 },
+                  material = "scenes/scene7/leaf.efx", textures = { "broad" } },
+        whorl = { shape = leaf{ length = 1.3, width = 0.34, segments = 8 },
+                  material = "scenes/scene7/leaf.efx", textures = { "fresh" } },
+        petal = { shape = leaf{ length = 0.09, width = 0.045, segments = 6 },
+                  material = "scenes/scene7/crown.efx", textures = { "bloom" } },
+        ground = { shape = cylinder{ radius = 14, height = 0.1, segments = 48 },
+                   material = "scenes/scene7/ground.efx", textures = { "soil" } },
+        post = { shape = box{ size = 0.1 }, material = "scenes/scene7/post.efx" },
+    },
+
+    camera = {
+        curves = {
+            LocX = sample(8, function(frame) return climb(frame).x end),
+            LocY = sample(8, function(frame) return climb(frame).height end),
+            LocZ = sample(8, function(frame) return climb(frame).z end),
+            RotX = sample(8, function(frame) return climb(frame).pitch end),
+            RotY = sample(8, function(frame) return -climb(frame).angle end),
+        },
+    },
+
+    lamps = {
+        -- Above the camera's path, a little ahead of it, climbing with it.
+        { name = "Lamp",
+          curves = {
+              LocX = sample(8, function(frame) return climb(frame).target[1] + 2.5 end),
+              LocY = sample(8, function(frame) return climb(frame).target[2] + 5 end),
+              LocZ = sample(8, function(frame) return climb(frame).target[3] - 2 end),
+          } },
+    },
+
+    objects = {
+        { type = "Mesh", name = "Ground", mesh = "ground", position = { 0, -0.1, 0 } },
+        { type = "Mesh", name = "Stem", mesh = "segment" },
+        { type = "Mesh", name = "StemModifier", mesh = "segment",
+          curves = poseCurves(4, function(frame)
+              local s = stem(frame)
+              return 0, 0, s.bend, s.taper, segmentStep(s)
+          end) },
+        { type = "Mesh", name = "Leaves", mesh = "whorl", curves = whorlCurves(0, 0) },
+        { type = "Mesh", name = "LeavesModifier", mesh = "whorl", curves = whorlCurves(1, 0) },
+        { type = "Mesh", name = "LeavesModifier2", mesh = "whorl", curves = whorlCurves(0, 1) },
+        { type = "Mesh", name = "Leaf", mesh = "broad", curves = rosetteCurves(0) },
+        { type = "Mesh", name = "LeafModifier", mesh = "broad", curves = rosetteCurves(1) },
+        { type = "Mesh", name = "LeafModifier2", mesh = "broad", curves = rosetteCurves(10) },
+        { type = "Mesh", name = "Leaf2", mesh = "petal", curves = crownCurves(0) },
+        { type = "Mesh", name = "Leaf2Modifier", mesh = "petal", curves = crownCurves(1) },
+        { type = "Mesh", name = "Leaf2Modifier2", mesh = "petal", curves = crownCurves(10) },
+        { type = "Mesh", name = "Post", mesh = "post" },
+    },
+}
