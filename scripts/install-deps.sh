@@ -9,6 +9,7 @@ packages=(
   liblua5.1-0-dev libboost-dev libopenmpt-dev libstb-dev libgtk-3-dev
   libboost-program-options-dev libtinyobjloader-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth
+  clang libclang-rt-dev
   locales
 )
 

@@ -17,3 +17,5 @@ echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 (cd build/asan && ctest -L unit --output-on-failure)
 echo "== all tests"
 (cd build/debug && ctest --output-on-failure)
+echo "== fuzz targets, a few seconds each"
+scripts/fuzz.sh 3

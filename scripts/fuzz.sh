@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets of fuzz/ with clang (AddressSanitizer, UndefinedBehaviorSanitizer, libFuzzer)
+# and runs each for SECONDS (default 60) on one job, from seed corpora that the format writers and the
+# shipped content make. Prints per target the executions, the coverage libFuzzer reports and the
+# findings; a finding is kept under <build>/findings/<target>/ and makes the script fail.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]      e.g. scripts/fuzz.sh 300 tvo demo
+# The build folder is build/fuzz-clang unless QUORVEL_FUZZ_BUILD names another. Each target's corpus
+# grows in <build>/corpus/<target> from run to run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+seconds=${1:-60}
+[ $# -gt 0 ] && shift
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=(tvo demo ipo effect materialScript obj score sceneDescription)
+
+build=${QUORVEL_FUZZ_BUILD:-build/fuzz-clang}
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+CC=clang CXX=clang++ cmake -S fuzz -B "$build" -G Ninja "${launcher[@]}" >/dev/null
+cmake --build "$build" >/dev/null
+
+# Seeds: files of each format, made by the writers or taken from content/, and the malformed files of
+# the tests' catalogue, which sit right at the readers' error paths.
+seeds="$build/seeds"
+rm -rf "$seeds"
+"$build/fuzz_seeds" "$seeds"
+add_seeds() { # target, then files
+  local target=$1
+  shift
+  mkdir -p "$seeds/$target"
+  for file in "$@"; do
+    [ -f "$file" ] && cp "$file" "$seeds/$target/"
+  done
+  return 0
+}
+shopt -s nullglob
+add_seeds tvo tests/*/data/malformed/*.tvo
+add_seeds demo tests/*/data/malformed/*.demo
+add_seeds ipo tests/*/data/malformed/*.ipo
+add_seeds effect content/fx/*.fx tests/*/data/malformed/*.fx
+add_seeds materialScript content/*.efx content/fx/*.efx content/scenes/*/*.efx tests/*/data/malformed/*.efx
+add_seeds obj tests/tools/data/obj/*.obj tests/*/data/malformed/*.obj
+add_seeds score content/music/*.score tests/*/data/malformed/*.score
+add_seeds sceneDescription content/scenes/*.lua tests/*/data/malformed/*.lua
+shopt -u nullglob
+
+# A dictionary of the format's words where it is text. The shipped score takes seconds to compose and
+# play, so score inputs are cut to its first few kilobytes: its header, instruments and first pattern.
+options() {
+  case $1 in
+    effect) echo "-dict=$root/fuzz/effect.dict" ;;
+    materialScript | sceneDescription) echo "-dict=$root/fuzz/lua.dict" ;;
+    obj) echo "-dict=$root/fuzz/obj.dict" ;;
+    score) echo "-dict=$root/fuzz/score.dict -max_len=4096" ;;
+  esac
+}
+
+# The targets run in an empty folder: with no data/ there, the engine's log goes nowhere.
+work="$build/run"
+mkdir -p "$work"
+failed=()
+printf '%-18s %12s %8s %8s  %s\n' target executions cov ft findings
+for target in "${targets[@]}"; do
+  corpus="$build/corpus/$target"
+  findings="$build/findings/$target"
+  log="$build/logs/$target.log"
+  mkdir -p "$corpus" "$findings" "$(dirname "$log")"
+  status=0
+  (cd "$work" && "$build/fuzz_$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
+    -print_final_stats=1 -artifact_prefix="$findings/" $(options "$target") \
+    "$corpus" "$seeds/$target") >"$log" 2>&1 || status=$?
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' "$log" | tail -1)
+  ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' "$log" | tail -1)
+  found=$(find "$findings" -type f | wc -l)
+  printf '%-18s %12s %8s %8s  %s\n' "$target" "${runs:-?}" "${cov:-?}" "${ft:-?}" "$found"
+  if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
+    failed+=("$target")
+    grep -m1 -E 'ERROR: |check failed|runtime error' "$log" >&2 || tail -5 "$log" >&2
+  fi
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "Findings in: ${failed[*]} (inputs under $build/findings/, logs under $build/logs/)" >&2
+  exit 1
+fi
