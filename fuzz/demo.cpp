@@ -3,9 +3,9 @@
 // of the demo's time, so every curve is evaluated. The dump tool's describer reads the same bytes.
 #include "core/textConversion.h"
 #include "core/timer.h"
-#include "platform/clock.h"
 #include "formats/demoDescribe.h"
 #include "fuzzSupport.h"
+#include "platform/clock.h"
 #include "resources/resourceManager.h"
 #include "scene/demoLoader.h"
 #include "scene/demoReader.h"
