@@ -2,6 +2,7 @@
 // shared parameters, pass states and their restoration, vertex inputs, textures, the program cache,
 // and creation failures reported with the file and line.
 #include "effects/compiledEffect.h"
+#include "effects/effectParser.h"
 #include "gpu/offscreenDevice.h"
 
 #include <algorithm>
@@ -479,38 +480,34 @@ TEST_F(CompiledEffectTest, MissingCodeFilesAndMalformedHeadersFailWithFileAndLin
     EXPECT_EQ(DiagnosticsText(diagnostics), "data/fx/missing.fx: cannot open the effect file\n");
 }
 
-std::filesystem::path ContentFolder() {
-    std::filesystem::path folder = std::filesystem::canonical("/proc/self/exe").parent_path();
-    for (; !folder.empty() && folder != folder.root_path(); folder = folder.parent_path())
-        if (std::filesystem::exists(folder / "content" / "fx"))
-            return folder / "content" / "fx";
-    return {};
-}
-
+// Every technique of every effect the demo ships, whatever the files are: each compiles and validates on
+// this device.
 TEST_F(CompiledEffectTest, EveryShippedEffectCompilesAndValidates) {
-    const std::filesystem::path folder = ContentFolder();
-    ASSERT_FALSE(folder.empty()) << "content/fx not found above the test program";
+    const std::filesystem::path folder = std::filesystem::path(QUORVEL_SOURCE_DIR) / "content" / "fx";
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() != ".fx")
             continue;
         ++files;
+        EffectDiagnostic error;
+        const std::optional<EffectSource> parsed = ReadEffectFile(entry.path().string(), error);
+        ASSERT_TRUE(parsed) << error.file << ":" << error.line << ": " << error.message;
         CompiledEffect* raw = nullptr;
         diagnostics.clear();
         ASSERT_EQ(CompiledEffect::CreateFromFile(device, entry.path().string(), &pool, &raw, &diagnostics),
                   gpu::kOk)
             << DiagnosticsText(diagnostics);
         EffectRef effect = EffectRef::Adopt(raw);
-        int techniques = 0;
-        for (const char* name : {"Plain", "RimLight", "Additive", "AdditiveTextured", "Bloom", "BrightPass",
-                                 "BlurHorizontal", "BlurVertical", "Composite", "Feedback", "Blend"})
-            if (TechniqueHandle technique = effect->GetTechniqueByName(name)) {
-                ++techniques;
-                EXPECT_EQ(effect->ValidateTechnique(technique), gpu::kOk) << entry.path() << " " << name;
-            }
-        EXPECT_GE(techniques, 2) << entry.path();
+        EXPECT_FALSE(parsed->techniques.empty()) << entry.path();
+        for (const TechniqueSource& source : parsed->techniques) {
+            const TechniqueHandle technique = effect->GetTechniqueByName(source.name);
+            ASSERT_NE(technique, nullptr) << entry.path() << " " << source.name;
+            std::string reason;
+            EXPECT_EQ(effect->ValidateTechnique(technique, &reason), gpu::kOk)
+                << entry.path() << " " << source.name << ": " << reason;
+        }
     }
-    EXPECT_EQ(files, 4);
+    EXPECT_GT(files, 0) << "no effect files in " << folder;
 }
 
 } // namespace
