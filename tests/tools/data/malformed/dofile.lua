@@ -1,0 +1,2 @@
+dofile("/etc/passwd")
+return { length = 10 }

@@ -1,0 +1,2 @@
+local s = "x"
+while true do s = s .. s end

@@ -1,0 +1,2 @@
+loadstring("return 1")()
+return { length = 10 }

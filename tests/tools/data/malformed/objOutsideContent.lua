@@ -1,0 +1,1 @@
+return { length = 10, meshes = { m = { shape = obj "../../../etc/passwd" } } }

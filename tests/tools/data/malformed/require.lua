@@ -1,0 +1,2 @@
+require "socket"
+return { length = 10 }

@@ -1,0 +1,2 @@
+local code = string.dump(function() end)
+return { length = 10 }

@@ -1,0 +1,1 @@
+return { length = 10, objects = { { type = "Robot", name = "R2" } } }
