@@ -1,5 +1,6 @@
 // The timer module: seconds since the main loop began and the seconds since the previous pass, read
-// from a high-resolution counter and checked against the millisecond tick count.
+// from a high-resolution counter and checked against the millisecond tick count, or, for frame-exact
+// captures, counted in whole fixed steps that do not depend on how fast the machine is.
 #pragma once
 
 #include "platform/clock.h"
@@ -22,9 +23,19 @@ public:
 
     // Takes effect at the next Start. The clock must outlive the timer.
     void SetClock(platform::Clock* clock);
-    // Moves the time to `seconds` from now on, before or after Start; the next pass measures its time
-    // since the last from here, so a jump is not mistaken for a long frame.
+    platform::Clock* GetClock() const { return clock; }
+    // Moves the time to `seconds` from the clock's present reading on, before or after Start; the next
+    // pass measures its time since the last from here, so a jump is not mistaken for a long frame. With
+    // fixed steps the time lands on the first step at or after `seconds`.
     void SetTime(double seconds);
+    // The same, counted from the moment the clock read `counter` rather than from its reading now, for a
+    // clock that something else was moved against at that moment (the music, against the samples
+    // played). Before Start, as SetTime.
+    void SetTimeAt(double seconds, std::uint64_t counter);
+    // From now on every pass advances the time by exactly one step of 1/stepsPerSecond, the first pass
+    // included, and reads no clock: pass n after a move to step s sees (s + n) / stepsPerSecond, so no
+    // rounding accumulates and two runs see the same times. For the timer's whole life.
+    void UseFixedSteps(int stepsPerSecond);
 
     double Time() const { return time; }
     double SinceLast() const { return sinceLast; }
@@ -40,6 +51,9 @@ private:
     std::uint32_t elapsedTicks = 0;
     // Added to the counter's seconds since Start.
     double offset = 0.0;
+    // Fixed steps: how many make a second (0: read the clock), and the step the time stands on.
+    int stepsPerSecond = 0;
+    std::int64_t step = 0;
 
     platform::Clock* clock;
 };
