@@ -53,10 +53,14 @@ void DeleteSingleton() {
 // audio thread running while the program reports the error.
 class AudioSession {
 public:
-    AudioSession() { audio::Init(audio::kSampleRate); }
+    AudioSession() : open(audio::Init(audio::kSampleRate)) {}
     ~AudioSession() { audio::Free(); }
+    bool IsOpen() const { return open; }
     AudioSession(const AudioSession&) = delete;
     AudioSession& operator=(const AudioSession&) = delete;
+
+private:
+    bool open;
 };
 
 template <typename EmitterType, typename Info>
@@ -123,8 +127,11 @@ void StartApplication() {
         LOG_ERROR("Failed to load music file. Sorry.");
 
     // The timer's start is now, and the music starts with it: the timeline follows the music through
-    // this order.
+    // this order. Unless a program chose the timer's clock, it counts the samples the device plays, so
+    // the picture keeps to the music even where the device's clock runs apart from the machine's.
     core::Timer* timer = core::Timer::Get();
+    if (audioSession.IsOpen() && timer->GetClock() == &platform::SystemClock())
+        timer->SetClock(&audio::PlaybackClock());
     timer->SetTime(startSeconds);
     core::Kernel::Get()->AddModule(timer, kTimerModuleId);
     audio::ChannelPlay(music, false);
@@ -141,8 +148,19 @@ void SetDemoTime(double seconds) {
         startSeconds = seconds;
         return;
     }
-    core::Timer::Get()->SetTime(seconds);
-    audio::ChannelSetPosition(currentMusic, seconds);
+    // The music first: finding a position takes a moment. A timer that follows the music counts from the
+    // very sample the position took effect at, however long this thread waits in between.
+    std::uint64_t reading = 0;
+    const bool moved = audio::ChannelSetPosition(currentMusic, seconds, &reading);
+    core::Timer* timer = core::Timer::Get();
+    if (moved && timer->GetClock() == &audio::PlaybackClock())
+        timer->SetTimeAt(seconds, reading);
+    else
+        timer->SetTime(seconds);
+}
+
+double GetMusicPosition() {
+    return currentMusic == 0 ? -1.0 : audio::ChannelGetPlayedPosition(currentMusic);
 }
 
 void QuitApplication() {

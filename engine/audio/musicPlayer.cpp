@@ -6,6 +6,7 @@
 #include <libopenmpt/libopenmpt.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -18,6 +19,8 @@ namespace {
 
 constexpr int kChannels = 2;
 constexpr Uint16 kDeviceFrames = 1024;
+constexpr std::size_t kSeekBlockFrames = 4096;
+constexpr double kNanosecondsPerSecond = 1e9;
 
 // Everything the audio thread reads is guarded by the device lock: SDL holds it around each callback,
 // and the main thread takes it around every call that touches the module or the pre-buffer.
@@ -26,12 +29,23 @@ struct Player {
     bool startedSubsystem = false;
     int frequency = kSampleRate;
     std::unique_ptr<openmpt::module> module;
+    // The loaded file, for the fresh module every seek renders from the start.
+    std::vector<char> bytes;
     MusicHandle handle = 0;
     MusicHandle nextHandle = 1;
     // Interleaved stereo decoded ahead by ChannelPreBuf; the callback plays it before decoding more.
     std::vector<float> preBuffer;
     std::size_t preBufferRead = 0;
     bool playing = false;
+    // The device's own clock: the samples of every block it took before the one it plays now, that
+    // block's length, and the high-resolution counter when it took it.
+    std::uint64_t framesBeforeBlock = 0;
+    std::uint32_t blockFrames = 0;
+    std::uint64_t blockCounter = 0;
+    bool blockTaken = false;
+    // The module position heard when the device clock stood at baseFrames; it runs with the clock.
+    double basePosition = 0.0;
+    double baseFrames = 0.0;
 };
 
 Player player;
@@ -56,6 +70,38 @@ public:
     DeviceLock& operator=(const DeviceLock&) = delete;
 };
 
+// Marks the block the device takes now as the one it plays.
+void TakeBlock(std::size_t frames) {
+    player.framesBeforeBlock += player.blockFrames;
+    player.blockFrames = static_cast<std::uint32_t>(frames);
+    player.blockCounter = SDL_GetPerformanceCounter();
+    player.blockTaken = true;
+}
+
+// Samples the device has played by now: every earlier block, and of the one it plays the time since it
+// took it, at most the block, so the count never runs ahead of a late device nor steps back.
+double PlayedFrames() {
+    if (!player.blockTaken)
+        return 0.0;
+    const double elapsed = static_cast<double>(SDL_GetPerformanceCounter() - player.blockCounter) /
+                           static_cast<double>(SDL_GetPerformanceFrequency());
+    return static_cast<double>(player.framesBeforeBlock) +
+           std::min(elapsed * player.frequency, static_cast<double>(player.blockFrames));
+}
+
+// The playback clock's reading when the device has played that many samples.
+std::uint64_t ClockCounter(double frames) {
+    return static_cast<std::uint64_t>(frames * kNanosecondsPerSecond / player.frequency);
+}
+
+void ForgetBlocks() {
+    player.framesBeforeBlock = 0;
+    player.blockFrames = 0;
+    player.blockTaken = false;
+    player.basePosition = 0.0;
+    player.baseFrames = 0.0;
+}
+
 std::size_t TakePreBuffered(float* out, std::size_t frames) {
     const std::size_t available = (player.preBuffer.size() - player.preBufferRead) / kChannels;
     const std::size_t taken = std::min(frames, available);
@@ -76,6 +122,7 @@ void FillStream(void*, Uint8* stream, int length) {
     std::fill_n(out, frames * kChannels, 0.0f);
     if (!player.playing || !player.module)
         return;
+    TakeBlock(frames);
     try {
         std::size_t done = TakePreBuffered(out, frames);
         while (done < frames) {
@@ -118,7 +165,46 @@ bool IsCurrent(MusicHandle music) {
     return music != 0 && music == player.handle && player.module;
 }
 
+class DevicePlaybackClock final : public platform::Clock {
+public:
+    std::uint64_t Counter() override {
+        DeviceLock lock;
+        return ClockCounter(PlayedFrames());
+    }
+    std::uint64_t Frequency() override { return static_cast<std::uint64_t>(kNanosecondsPerSecond); }
+    std::uint32_t Ticks() override { return static_cast<std::uint32_t>(Counter() / 1'000'000); }
+};
+
 } // namespace
+
+std::unique_ptr<openmpt::module> OpenModule(const std::vector<char>& bytes, double seconds, int frequency) {
+    std::unique_ptr<openmpt::module> module;
+    try {
+        module = std::make_unique<openmpt::module>(bytes, SilentLog());
+        module->set_repeat_count(0);
+        // The default "fadeout" would read on past the last row.
+        module->ctl_set_text("play.at_end", "stop");
+        // Notes started before a seek target still sound after the seek.
+        module->ctl_set_boolean("seek.sync_samples", true);
+        std::vector<float> scratch(kSeekBlockFrames * kChannels);
+        auto left = static_cast<std::size_t>(std::llround(std::max(seconds, 0.0) * frequency));
+        while (left > 0) {
+            const std::size_t read =
+                module->read_interleaved_stereo(frequency, std::min(left, kSeekBlockFrames), scratch.data());
+            if (read == 0)
+                break;
+            left -= read;
+        }
+    } catch (...) {
+        return nullptr;
+    }
+    return module;
+}
+
+platform::Clock& PlaybackClock() {
+    static DevicePlaybackClock clock;
+    return clock;
+}
 
 std::uint32_t GetVersion() {
     return kVersion;
@@ -149,20 +235,14 @@ MusicHandle MusicLoad(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return 0;
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    std::unique_ptr<openmpt::module> module;
-    try {
-        module = std::make_unique<openmpt::module>(bytes, SilentLog());
-        module->set_repeat_count(0);
-        // The default "fadeout" would read on past the last row.
-        module->ctl_set_text("play.at_end", "stop");
-        // Notes started before a seek target still sound after the seek.
-        module->ctl_set_boolean("seek.sync_samples", true);
-    } catch (...) {
+    std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::unique_ptr<openmpt::module> module = OpenModule(bytes);
+    if (!module)
         return 0;
-    }
     DeviceLock lock;
     player.module = std::move(module);
+    player.bytes = std::move(bytes);
+    ForgetBlocks();
     player.preBuffer.clear();
     player.preBufferRead = 0;
     player.playing = false;
@@ -192,33 +272,50 @@ bool ChannelPreBuf(MusicHandle music, int milliseconds) {
 }
 
 bool ChannelPlay(MusicHandle music, bool restart) {
+    if (restart && !ChannelSetPosition(music, 0.0))
+        return false;
     {
         DeviceLock lock;
         if (!IsCurrent(music) || player.device == 0)
             return false;
-        if (restart) {
-            player.module->set_position_seconds(0.0);
-            player.preBuffer.clear();
-            player.preBufferRead = 0;
-        }
         player.playing = true;
     }
     SDL_PauseAudioDevice(player.device, 0);
     return true;
 }
 
-bool ChannelSetPosition(MusicHandle music, double seconds) {
-    DeviceLock lock;
+bool ChannelSetPosition(MusicHandle music, double seconds, std::uint64_t* clockReading) {
+    // Only this thread changes the handle and the bytes; the audio thread reads neither.
     if (!IsCurrent(music))
         return false;
-    try {
-        player.module->set_position_seconds(seconds < 0.0 ? 0.0 : seconds);
-    } catch (...) {
+    seconds = std::max(seconds, 0.0);
+    // Rendered without the lock, so the device keeps playing the old position meanwhile.
+    std::unique_ptr<openmpt::module> moved = OpenModule(player.bytes, seconds, player.frequency);
+    if (!moved)
         return false;
+    DeviceLock lock;
+    // The device still plays the rest of the block it took at the old position. The new position
+    // starts after it, that much further on, so that from now on the music heard is `seconds` plus the
+    // time since this call.
+    const double now = PlayedFrames();
+    const double blockEnd = static_cast<double>(player.framesBeforeBlock + player.blockFrames);
+    const auto rest = player.blockTaken ? static_cast<std::size_t>(std::llround(blockEnd - now)) : 0;
+    if (rest > 0) {
+        try {
+            std::vector<float> skipped(rest * kChannels);
+            moved->read_interleaved_stereo(player.frequency, rest, skipped.data());
+        } catch (...) {
+            return false;
+        }
     }
+    std::swap(player.module, moved);
     // Whatever was decoded ahead belongs to the old position.
     player.preBuffer.clear();
     player.preBufferRead = 0;
+    player.basePosition = seconds;
+    player.baseFrames = now;
+    if (clockReading != nullptr)
+        *clockReading = ClockCounter(now);
     return true;
 }
 
@@ -229,12 +326,21 @@ double ChannelGetPosition(MusicHandle music) {
     return player.module->get_position_seconds();
 }
 
+double ChannelGetPlayedPosition(MusicHandle music) {
+    DeviceLock lock;
+    if (!IsCurrent(music))
+        return -1.0;
+    return player.basePosition + (PlayedFrames() - player.baseFrames) / player.frequency;
+}
+
 void Free() {
     // Closing waits for a running callback, so the module is no longer read when it is destroyed.
     if (player.device != 0)
         SDL_CloseAudioDevice(player.device);
     player.device = 0;
     player.module.reset();
+    player.bytes.clear();
+    ForgetBlocks();
     player.handle = 0;
     player.preBuffer.clear();
     player.preBufferRead = 0;

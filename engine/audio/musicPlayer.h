@@ -1,10 +1,20 @@
 // The music layer the application facade plays the demo's tracker module through: libopenmpt decodes
 // the module, an SDL audio device (44100 Hz, stereo, float) plays it from its own thread. Six calls,
-// shaped after the closed audio library the facade was first written against, plus a seek and a position.
+// shaped after the closed audio library the facade was first written against, plus a seek, the
+// positions, and the clock of the samples the device has played, which the timer follows so that the
+// picture keeps to the music however fast the device's clock runs.
 #pragma once
 
+#include "platform/clock.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
+
+namespace openmpt {
+class module;
+} // namespace openmpt
 
 namespace engine::audio {
 
@@ -27,11 +37,29 @@ bool ChannelPreBuf(MusicHandle music, int milliseconds);
 // Starts playback at once from the current position (or from the start with restart).
 bool ChannelPlay(MusicHandle music, bool restart);
 // Moves playback to that many seconds into the module (past its end: silence) and drops what was
-// decoded ahead. False for an unknown handle.
-bool ChannelSetPosition(MusicHandle music, double seconds);
+// decoded ahead. The position is exact to the sample, as if the module had played from its start, and
+// holds from the moment of the call: the part of the new position that plays while the device still
+// plays its last block of the old one is skipped. False for an unknown handle. With `clockReading`, the
+// PlaybackClock's counter at the moment the position took effect.
+bool ChannelSetPosition(MusicHandle music, double seconds, std::uint64_t* clockReading = nullptr);
 // Seconds of the module decoded so far, pre-buffered audio included; -1 for an unknown handle.
 double ChannelGetPosition(MusicHandle music);
+// Seconds of the module heard by now: the last position set, plus the samples the device has played
+// since; -1 for an unknown handle. Runs on past the module's end.
+double ChannelGetPlayedPosition(MusicHandle music);
 // Closes the device, then destroys the loaded module. Safe to call more than once.
 void Free();
+
+// The samples the device has taken since playback started, as a clock (nanoseconds), interpolated
+// between blocks and never stepping back; a seek does not move it. It stands still until the first
+// block and while nothing plays.
+platform::Clock& PlaybackClock();
+
+// A module from a file's bytes, set up as the demo plays it (once, stopping at its end, notes started
+// before a seek still sounding), at `seconds` as rendered at `frequency`: libopenmpt seeks by rows of
+// its own timing, which drifts from the samples it renders, so a fresh module renders its way there
+// instead. Null when the bytes are not a module.
+std::unique_ptr<openmpt::module> OpenModule(const std::vector<char>& bytes, double seconds = 0.0,
+                                            int frequency = kSampleRate);
 
 } // namespace engine::audio

@@ -52,9 +52,13 @@ ENGINE_API void SetDemoTime(double seconds);
 // Asks the main loop to stop every module at the top of its next pass.
 ENGINE_API void QuitApplication();
 
-// Seconds since the main loop began, and since the previous pass (at most 0.7).
+// Seconds since the main loop began, and since the previous pass (at most 0.7). While the music plays
+// on a sound device the time follows the samples it has played, not the machine's clock.
 ENGINE_API double GetTime();
 ENGINE_API double GetSinceLast();
+// Where the music is as heard now, in seconds from its start (running on past its end); -1 when no
+// music plays (outside StartApplication, or in a capture).
+ENGINE_API double GetMusicPosition();
 
 // Key queries by Windows virtual-key number (Escape is 27), against the snapshot the input module takes
 // once per pass. Codes outside 0-255 are never down.
