@@ -2,6 +2,8 @@
 
 #include <boost/program_options.hpp>
 
+#include <cmath>
+#include <filesystem>
 #include <ostream>
 #include <regex>
 #include <string>
@@ -15,6 +17,9 @@ namespace {
 
 constexpr int kLargestSide = 16384;
 constexpr int kSceneCount = 9;
+constexpr int kMostFramesPerSecond = 1000;
+constexpr int kCaptureWidth = 1280;
+constexpr int kCaptureHeight = 720;
 
 // Thrown for a value that parses but makes no sense; the text says which option and why.
 struct BadOption {
@@ -37,7 +42,14 @@ po::options_description Describe() {
         ("aa", po::value<int>()->value_name("0|2|4"), "multisample antialiasing")
         ("16bit", "16-bit colour")
         ("scene", po::value<int>()->value_name("N"), "start at scene N (1-9), with the music at its time")
-        ("loop", "start again after the last scene instead of quitting");
+        ("loop", "start again after the last scene instead of quitting")
+        ("capture", po::value<std::string>()->value_name("OUT"),
+         "render the demo offscreen, frame by frame, into OUT: a .mp4 or .mkv video with its music, or a "
+         "folder of numbered PNG pictures and audio.wav")
+        ("fps", po::value<int>()->value_name("N"), "frames per second of the capture (default 60)")
+        ("to", po::value<double>()->value_name("SECONDS"), "end the capture at that demo time")
+        ("frames", po::value<std::int64_t>()->value_name("N"), "end the capture after N frames")
+        ("av-report", "print how far the music and the picture's clock lie apart at each scene switch");
     // clang-format on
     return description;
 }
@@ -65,6 +77,65 @@ void ReadSize(const std::string& text, LaunchOptions& options) {
                         ", got '" + text + "'"};
     options.width = width;
     options.height = height;
+}
+
+void Needs(const po::variables_map& values, const char* option, const char* needed) {
+    if (values.count(option) != 0 && values.count(needed) == 0)
+        throw BadOption{std::string("--") + option + " needs --" + needed};
+}
+
+// Names ending in .mp4 or .mkv are videos; anything else a folder, which a name that looks like some
+// other kind of file is unlikely to be meant as.
+bool IsVideoName(const std::string& output) {
+    std::string extension = std::filesystem::path(output).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".mp4" || extension == ".mkv")
+        return true;
+    if (!extension.empty() && !std::filesystem::is_directory(output))
+        throw BadOption{"--capture: expected a name ending in .mp4 or .mkv, or a folder, got '" + output +
+                        "'"};
+    return false;
+}
+
+void ReadCapture(const po::variables_map& values, LaunchOptions& options) {
+    for (const char* option : {"fps", "to", "frames"})
+        Needs(values, option, "capture");
+    if (values.count("capture") == 0)
+        return;
+    // A capture runs offscreen at its own pace, so what only a screen or a listener has makes no sense.
+    for (const char* option : {"fullscreen", "refresh", "vsync", "no-vsync", "av-report"})
+        Conflicting(values, "capture", option);
+    options.captureOutput = values["capture"].as<std::string>();
+    if (options.captureOutput->empty())
+        throw BadOption{"--capture: expected a file or folder name"};
+    if (values.count("fps") != 0) {
+        const int fps = values["fps"].as<int>();
+        if (fps < 1 || fps > kMostFramesPerSecond)
+            throw BadOption{"--fps: expected 1 to " + std::to_string(kMostFramesPerSecond) +
+                            " frames per second, got " + std::to_string(fps)};
+        options.framesPerSecond = fps;
+    }
+    if (values.count("frames") != 0) {
+        const std::int64_t frames = values["frames"].as<std::int64_t>();
+        if (frames < 1)
+            throw BadOption{"--frames: expected at least 1 frame, got " + std::to_string(frames)};
+        options.frameLimit = frames;
+    }
+    if (values.count("to") != 0) {
+        const double seconds = values["to"].as<double>();
+        if (!std::isfinite(seconds) || seconds < 0.0)
+            throw BadOption{"--to: expected a demo time of 0 seconds or more"};
+        options.endSeconds = seconds;
+    }
+    if (options.loop && !options.frameLimit && !options.endSeconds)
+        throw BadOption{"--capture with --loop never ends: give --to or --frames"};
+    const int width = options.width.value_or(kCaptureWidth);
+    const int height = options.height.value_or(kCaptureHeight);
+    if (IsVideoName(*options.captureOutput) && (width % 2 != 0 || height % 2 != 0))
+        throw BadOption{"--size: a video needs an even width and height, got " + std::to_string(width) + "x" +
+                        std::to_string(height)};
+    options.showDialog = false;
 }
 
 void ReadValues(const po::variables_map& values, LaunchOptions& options) {
@@ -105,6 +176,8 @@ void ReadValues(const po::variables_map& values, LaunchOptions& options) {
         options.firstScene = scene;
     }
     options.loop = values.count("loop") != 0;
+    options.avReport = values.count("av-report") != 0;
+    ReadCapture(values, options);
 }
 
 } // namespace
@@ -160,6 +233,17 @@ void ApplyDisplayOptions(const LaunchOptions& options, engine::WindowSettings& s
         settings.multiSampleType = *options.antialiasing;
     if (options.sixteenBit)
         settings.backBufferFormat = kFormat16Bit;
+}
+
+engine::CaptureSettings CaptureSettingsOf(const LaunchOptions& options) {
+    engine::CaptureSettings capture;
+    capture.output = options.captureOutput.value_or("");
+    capture.framesPerSecond = options.framesPerSecond;
+    capture.width = options.width.value_or(kCaptureWidth);
+    capture.height = options.height.value_or(kCaptureHeight);
+    capture.frameLimit = options.frameLimit;
+    capture.endSeconds = options.endSeconds;
+    return capture;
 }
 
 } // namespace quorvel

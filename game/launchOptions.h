@@ -1,11 +1,15 @@
 // The demo program's command line: what a player may ask for instead of, or on top of, the settings
-// dialog, where to start, whether to play again from the top, and the usual --help and --version.
+// dialog, where to start, whether to play again from the top, a capture to a video or to pictures in
+// place of playing, the audio/video measurement, and the usual --help and --version.
 #pragma once
 
+#include <engine/capture.h>
 #include <engine/windowSettings.h>
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
+#include <string>
 
 namespace quorvel {
 
@@ -22,6 +26,13 @@ struct LaunchOptions {
     // 1 to 9.
     int firstScene = 1;
     bool loop = false;
+    // --capture OUT and what goes with it; a capture shows no dialog.
+    std::optional<std::string> captureOutput;
+    int framesPerSecond = 60;
+    std::optional<std::int64_t> frameLimit;
+    std::optional<double> endSeconds;
+    // Print how far the music and the demo's clock lie apart at each scene switch and at the end.
+    bool avReport = false;
 };
 
 enum class LaunchAction { Run, ExitSuccess, ExitUsageError };
@@ -33,5 +44,8 @@ LaunchAction ParseLaunchOptions(int argc, const char* const argv[], LaunchOption
 
 // Writes the display options that were given into settings, leaving the others as they are.
 void ApplyDisplayOptions(const LaunchOptions& options, engine::WindowSettings& settings);
+
+// The capture the options ask for (only meaningful with captureOutput): 1280x720 unless --size says.
+engine::CaptureSettings CaptureSettingsOf(const LaunchOptions& options);
 
 } // namespace quorvel

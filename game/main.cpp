@@ -1,21 +1,85 @@
 // The demo program: asks for the display settings, opens the window, loads the nine scenes through the
 // timeline module and plays them with the music. Any engine failure on the way ends it with one
-// message box.
+// message box. With --capture it renders the demo into a video or pictures instead, and a failure
+// ends it with the reason on standard error and exit code 1.
 #include "launchOptions.h"
 #include "testScene1.h"
 
 #include <engine/engine.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <iostream>
 
 namespace {
 
 constexpr int kTimelineModuleId = 10100;
+constexpr int kAvReportModuleId = 10101;
+constexpr int kCaptureFailed = 1;
 
 int Report(const engine::core::Exception& failure) {
     engine::ShowMessageBox(failure.GetText(), failure.GetFunction());
     return 0;
 }
+
+// A capture sends message boxes to standard error, as "quorvel: reason" here.
+int ReportCaptureFailure(const engine::core::Exception& failure) {
+    engine::ShowMessageBox(failure.GetText(), L"quorvel");
+    return kCaptureFailed;
+}
+
+// Where the demo ends by itself: the scenes that loaded, one after another from the start.
+double DemoEnd(const TestScene1& timeline) {
+    double end = 0.0;
+    for (int index = 0; index < TestScene1::kSceneCount && timeline.SceneAt(index) != nullptr; ++index)
+        end += TestScene1::SceneDuration(*timeline.SceneAt(index));
+    return end;
+}
+
+// Measures, right after the timer in every pass, how far the music as heard lies from the time the
+// pass shows, and prints it for the first pass of every scene and for the last pass.
+class AvReport : public engine::core::Module {
+public:
+    explicit AvReport(const TestScene1& timeline) : timeline(timeline) { priority = 51; }
+
+    bool Start() override {
+        std::printf("A/V report: the music as heard minus the demo's clock\n");
+        return true;
+    }
+    void Update() override {
+        time = engine::GetTime();
+        music = engine::GetMusicPosition();
+        if (timeline.CurrentScene() != shown && timeline.CurrentScene() != nullptr)
+            Print("scene " + std::to_string(SceneNumber()));
+        shown = timeline.CurrentScene();
+    }
+    void Stop() override {
+        Print("end");
+        std::printf("largest difference: %.1f ms\n", largest * 1000.0);
+    }
+
+private:
+    int SceneNumber() const {
+        for (int index = 0; index < TestScene1::kSceneCount; ++index)
+            if (timeline.SceneAt(index) == timeline.CurrentScene())
+                return index + 1;
+        return 0;
+    }
+    void Print(const std::string& what) {
+        const double difference = music - time;
+        largest = std::max(largest, std::fabs(difference));
+        std::printf("  %-8s demo %8.3f s  music %8.3f s  difference %+7.1f ms\n", what.c_str(), time, music,
+                    difference * 1000.0);
+        std::fflush(stdout);
+    }
+
+    const TestScene1& timeline;
+    const engine::gfx::DemoLoader* shown = nullptr;
+    double time = 0.0;
+    double music = 0.0;
+    double largest = 0.0;
+};
 
 } // namespace
 
@@ -29,6 +93,17 @@ int main(int argc, char* argv[]) {
     case quorvel::LaunchAction::Run:
         break;
     }
+    const bool capturing = options.captureOutput.has_value();
+    if (capturing) {
+        try {
+            engine::UseCapture(quorvel::CaptureSettingsOf(options));
+        } catch (const engine::core::Exception& failure) {
+            return ReportCaptureFailure(failure);
+        }
+    }
+    const auto fail = [capturing](const engine::core::Exception& failure) {
+        return capturing ? ReportCaptureFailure(failure) : Report(failure);
+    };
 
     engine::WindowSettings settings =
         options.showDialog ? engine::SettingsDialog() : engine::WindowSettings{};
@@ -38,16 +113,21 @@ int main(int argc, char* argv[]) {
         engine::HideCursor();
 
     TestScene1* scene = new TestScene1(options.firstScene, options.loop);
+    AvReport report(*scene);
     try {
         engine::CreateTALVOWindow(settings);
         engine::AddModule(scene, kTimelineModuleId);
+        if (capturing)
+            engine::SetCaptureEnd(DemoEnd(*scene));
+        if (options.avReport)
+            engine::AddModule(&report, kAvReportModuleId);
     } catch (const engine::core::Exception& failure) {
-        return Report(failure);
+        return fail(failure);
     }
     try {
         engine::StartApplication();
     } catch (const engine::core::Exception& failure) {
-        return Report(failure);
+        return fail(failure);
     }
     delete scene;
     return 0;

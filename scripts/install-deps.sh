@@ -8,6 +8,7 @@ packages=(
   libsdl2-dev libepoxy-dev libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0
   liblua5.1-0-dev libboost-dev libopenmpt-dev libstb-dev libgtk-3-dev
   libboost-program-options-dev libtinyobjloader-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth
   clang libclang-rt-dev
   locales

@@ -4,6 +4,7 @@
 #include "anim/ipoFile.h"
 #include "app/screen.h"
 #include "audio/musicPlayer.h"
+#include "capture/captureSession.h"
 #include "core/input.h"
 #include "core/kernel.h"
 #include "core/logging.h"
@@ -34,12 +35,15 @@ constexpr int kInputModuleId = 2;
 constexpr int kTimerModuleId = 6;
 constexpr int kRendererModuleId = 10;
 constexpr int kCurvePlayerModuleId = 15;
+constexpr int kCaptureModuleId = 16;
 constexpr std::uint32_t kAudioVersion = 0x0203;
 constexpr int kMusicPreBufferMs = 500;
 const char kMusicFile[] = "data/dark_ages.xm";
 
-// The music playing now (0 outside StartApplication), and where the demo begins when it starts.
+// The music playing now (0 outside StartApplication), the capture running now, and where the demo
+// begins when it starts.
 audio::MusicHandle currentMusic = 0;
+capture::Session* currentCapture = nullptr;
 double startSeconds = 0.0;
 
 // Deletes a singleton only where one exists: asking Get() would build one just to delete it, and the
@@ -96,13 +100,28 @@ void DeleteEngineModules() {
     DeleteSingleton<core::Kernel>();
 }
 
+// StartApplication's main loop as a capture: the timer on fixed steps, every frame and its music into
+// the output, which is completed only after the engine has shut down cleanly.
+void RunCapture() {
+    capture::Session session(startSeconds);
+    core::Kernel* kernel = core::Kernel::Get();
+    kernel->AddModule(core::Timer::Get(), kTimerModuleId);
+    kernel->AddModule(&session.Grabber(), kCaptureModuleId);
+    currentCapture = &session;
+    kernel->Run();
+    currentCapture = nullptr;
+    startSeconds = 0.0;
+    DeleteEngineModules();
+    session.Finish();
+}
+
 } // namespace
 
 void CreateTALVOWindow(const WindowSettings& settings) {
     LOG_MESSAGE("Release build");
     // Owned here until the kernel knows it, so a window that cannot be made does not leak the module.
     std::unique_ptr<core::CScreen> screen(pattern::Creator<core::CScreen>::CreateInstance());
-    screen->Init(settings);
+    screen->Init(capture::Requested() ? capture::CaptureWindow(settings) : settings);
 
     core::Kernel* kernel = core::Kernel::Get();
     kernel->AddModule(screen.release(), kScreenModuleId);
@@ -119,6 +138,10 @@ void AddModule(core::Module* module, int id) {
 void StartApplication() {
     if ((audio::GetVersion() >> 16) != kAudioVersion)
         LOG_ERROR("An incorrect version of BASS.DLL was loaded");
+    if (capture::Requested()) {
+        RunCapture();
+        return;
+    }
     AudioSession audioSession;
     const audio::MusicHandle music = audio::MusicLoad(kMusicFile);
     audio::ChannelSetPosition(music, startSeconds);
@@ -144,6 +167,11 @@ void StartApplication() {
 }
 
 void SetDemoTime(double seconds) {
+    if (currentCapture != nullptr) {
+        core::Timer::Get()->SetTime(seconds);
+        currentCapture->SeekMusic(core::Timer::Get()->Time());
+        return;
+    }
     if (currentMusic == 0) {
         startSeconds = seconds;
         return;

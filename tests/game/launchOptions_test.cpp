@@ -81,6 +81,14 @@ TEST(LaunchOptions, MistakesNameTheOptionAndAskForExitCodeTwo) {
         {{"--vsync", "--no-vsync"}, "--vsync and --no-vsync"},
         {{"--bogus"}, "bogus"},
         {{"extra"}, "extra"},
+        {{"--capture", "out.mp4", "--fullscreen"}, "--capture and --fullscreen"},
+        {{"--capture", "out.mp4", "--av-report"}, "--capture and --av-report"},
+        {{"--fps", "30"}, "--fps needs --capture"},
+        {{"--capture", "out.mp4", "--fps", "0"}, "--fps"},
+        {{"--capture", "out.mp4", "--frames", "0"}, "--frames"},
+        {{"--capture", "out.mp4", "--size", "641x360"}, "even"},
+        {{"--capture", "out.avi"}, "out.avi"},
+        {{"--capture", "out.mp4", "--loop"}, "--loop"},
     };
     for (const auto& [arguments, named] : mistakes) {
         const Parsed parsed = Parse(arguments);
@@ -90,6 +98,27 @@ TEST(LaunchOptions, MistakesNameTheOptionAndAskForExitCodeTwo) {
         EXPECT_NE(parsed.err.find("Usage: quorvel"), std::string::npos);
         EXPECT_TRUE(parsed.out.empty());
     }
+}
+
+TEST(LaunchOptions, ACaptureSkipsTheDialogAndDefaultsTo720pAt60) {
+    const Parsed plain = Parse({"--capture", "frames", "--scene", "3"});
+    ASSERT_EQ(plain.action, LaunchAction::Run) << plain.err;
+    EXPECT_FALSE(plain.options.showDialog);
+    const engine::CaptureSettings capture = quorvel::CaptureSettingsOf(plain.options);
+    EXPECT_EQ(capture.output, "frames");
+    EXPECT_EQ(capture.width, 1280);
+    EXPECT_EQ(capture.height, 720);
+    EXPECT_EQ(capture.framesPerSecond, 60);
+    EXPECT_FALSE(capture.frameLimit || capture.endSeconds);
+
+    const Parsed given = Parse({"--capture", "x.MKV", "--size", "64x48", "--fps", "25", "--to", "12.5",
+                                "--frames", "100", "--loop"});
+    ASSERT_EQ(given.action, LaunchAction::Run) << given.err;
+    const engine::CaptureSettings bounded = quorvel::CaptureSettingsOf(given.options);
+    EXPECT_EQ(bounded.width, 64);
+    EXPECT_EQ(bounded.framesPerSecond, 25);
+    EXPECT_EQ(bounded.endSeconds, 12.5);
+    EXPECT_EQ(bounded.frameLimit, 100);
 }
 
 TEST(LaunchOptions, HelpAndVersionPrintToStandardOutputAndSucceed) {

@@ -44,6 +44,8 @@ ENGINE_API void AddModule(engine::core::Module* module, int id);
 // Loads data/dark_ages.xm, starts the timer and the music together, runs the main loop until a quit
 // request has stopped every module, then deletes the engine's own modules and singletons and closes
 // the audio device. A missing or unplayable music file throws Exception before the timer starts.
+// After UseCapture (<engine/capture.h>) it captures instead, and throws Exception when the capture
+// fails; the engine has shut down by then.
 ENGINE_API void StartApplication();
 // Moves the demo to that many seconds: called before StartApplication, the timer and the music begin
 // there; called from a module during the main loop, both jump there at once. Programs use it to start

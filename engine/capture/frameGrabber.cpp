@@ -1,0 +1,63 @@
+#include "capture/frameGrabber.h"
+
+#include "core/kernel.h"
+#include "core/logging.h"
+#include "core/timer.h"
+#include "gpu/device.h"
+#include "platform/window.h"
+
+namespace engine::capture {
+
+namespace {
+
+// A frame whose time passes the end by less than this is still the end's own frame.
+constexpr double kEndTolerance = 1e-9;
+
+} // namespace
+
+FrameGrabber::FrameGrabber(FrameSink& sink, OfflineMusic& music, ProgressLine& progress,
+                           const CaptureSettings& settings)
+    : sink(sink), music(music), progress(progress), settings(settings) {
+    name = L"Capture";
+    priority = kPriority;
+}
+
+void FrameGrabber::Update() {
+    if (failure)
+        return;
+    const double time = core::Timer::Get()->Time();
+    if (settings.endSeconds && time > *settings.endSeconds + kEndTolerance) {
+        core::Kernel::Get()->Quit();
+        return;
+    }
+    try {
+        Grab();
+    } catch (const core::Exception& error) {
+        failure = error;
+        core::Kernel::Get()->Quit();
+        return;
+    }
+    progress.Frame(frames, time);
+    if (settings.frameLimit && frames >= *settings.frameLimit)
+        core::Kernel::Get()->Quit();
+}
+
+void FrameGrabber::Grab() {
+    gpu::Device* device = core::CWin32Window::Get()->device;
+    gpu::Surface* backBuffer = nullptr;
+    if (device == nullptr || gpu::Failed(device->GetRenderTarget(0, &backBuffer)) || backBuffer == nullptr)
+        LOG_ERROR("The capture found no picture to read");
+    const gpu::Ref<gpu::Surface> surface = gpu::Ref<gpu::Surface>::Adopt(backBuffer);
+    const auto width = static_cast<int>(surface->Width());
+    const auto height = static_cast<int>(surface->Height());
+    if (width != settings.width || height != settings.height)
+        LOG_ERROR("The capture's picture is " + std::to_string(width) + "x" + std::to_string(height) +
+                  " instead of " + std::to_string(settings.width) + "x" + std::to_string(settings.height));
+    if (gpu::Failed(device->ReadPixels(surface.Get(), rgba)))
+        LOG_ERROR("The capture could not read the picture back");
+    sink.Picture(rgba, width, height);
+    sink.Sound(music.NextFrame());
+    ++frames;
+}
+
+} // namespace engine::capture

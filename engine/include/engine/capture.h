@@ -1,0 +1,44 @@
+// Frame-exact capture: instead of playing live, the demo runs offscreen on a clock of fixed steps, and
+// every frame it draws goes, with its share of the music rendered offline, to a video file or to
+// numbered pictures and a WAV file. A program asks for it before it creates the window.
+#pragma once
+
+#include <engine/export.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace engine {
+
+struct CaptureSettings {
+    // A name ending in .mp4 or .mkv: one H.264 video with AAC sound. Anything else names a folder that
+    // receives 000001.png, 000002.png, ... and audio.wav (16-bit stereo, 44100 Hz). Written under a
+    // temporary name and renamed once complete, so nothing half-written ever carries this name.
+    std::string output;
+    int framesPerSecond = 60;
+    // The picture's size; a video needs even sides.
+    int width = 1280;
+    int height = 720;
+    // Stop after this many frames, or after the last frame whose demo time is at most endSeconds,
+    // whichever comes first; without either, the capture ends when the demo quits.
+    std::optional<std::int64_t> frameLimit;
+    std::optional<double> endSeconds;
+    // A line on standard error, rewritten in place: frame, demo time, frames per second, time left.
+    bool showProgress = true;
+};
+
+// Turns the coming run into a capture. Call it before CreateTALVOWindow: the window is then made
+// offscreen at the capture's size (windowed, presenting at once; antialiasing and colour depth as the
+// program asks), the timer counts whole frames from wherever SetDemoTime puts it, particles draw their
+// random factors from a fixed seed, and StartApplication renders frames and music into the output
+// instead of playing them. Message boxes go to standard error as "caption: text" from this call on,
+// even when it fails. Bad settings, or an output that cannot be written, throw Exception at once,
+// before anything is drawn.
+ENGINE_API void UseCapture(const CaptureSettings& settings);
+
+// Where the demo will end by itself, in seconds of demo time, so that the progress line can tell the
+// time left when no frame limit or end time is given.
+ENGINE_API void SetCaptureEnd(double seconds);
+
+} // namespace engine
