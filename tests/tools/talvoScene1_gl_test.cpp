@@ -168,6 +168,9 @@ TEST_F(SceneOneTest, LoadsWithoutWarningsFadesInAndDrawsAPicture) {
     EXPECT_LT(Brightest(first), 8) << "the scene does not start black";
     EXPECT_GT(ShareAbove(last, 40), 0.01) << "hardly anything is lit after four seconds";
     EXPECT_GT(1.0 - ShareAbove(last, 40), 0.2) << "the picture is not dark around what is lit";
+    // Per channel 8, and one pixel in two hundred, as the renderer's own picture test allows.
+    ExpectMatchesReference(last, std::filesystem::path(QUORVEL_SCENE_REFERENCES) / "scene1.png", 8,
+                           last.width * last.height / 200);
 
     const std::string text = log.CloseAndRead();
     EXPECT_TRUE(Rows(text, "WARNING").empty()) << text;
