@@ -29,8 +29,8 @@ public:
 
     // Moves the cursor by dt frames. Keys are expected in ascending time. A track with no keys only
     // keeps time; one whose first and last keys do not span a positive period rests on its first key.
-    // Whatever the step, the cost is at most two binary searches over the keys: the curve files may
-    // hold any number of keys and a cyclic cursor may be sent any number of periods ahead.
+    // Whatever the step, the cost is at most that of two binary searches over the keys: the curve
+    // files may hold any number of keys and a cyclic cursor may be sent any number of periods ahead.
     void Advance(float dt);
 
     // The cursor's time before the cyclic wraps: time plus one period per wrap.
