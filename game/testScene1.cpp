@@ -169,8 +169,11 @@ void TestScene1::Begin() {
 void TestScene1::LoadScenes() {
     currentScene = nullptr;
     for (int scene = 1; scene <= kSceneCount; ++scene) {
-        scenes[scene - 1] =
-            engine::gfx::DemoLoader::CreateInstance(L"data/scene" + std::to_wstring(scene) + L".demo");
+        const std::wstring path = L"data/scene" + std::to_wstring(scene) + L".demo";
+        // Told to the engine too, so that live editing decorates the scene again when it reloads it.
+        engine::SetSceneDecorator(path,
+                                  [scene](engine::gfx::DemoLoader& loader) { Decorate(scene, loader); });
+        scenes[scene - 1] = engine::gfx::DemoLoader::CreateInstance(path);
         Decorate(scene, *scenes[scene - 1]);
     }
 }

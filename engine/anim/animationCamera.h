@@ -17,6 +17,7 @@ public:
     void SetController(boost::shared_ptr<AnimationController> newController) {
         controller = std::move(newController);
     }
+    const boost::shared_ptr<AnimationController>& GetController() const { return controller; }
 
     // T * R4 of the stored (already inverted) pose times parentWorld: the view matrix. A pose that no
     // pipe has written counts as the identity.

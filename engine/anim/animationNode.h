@@ -17,6 +17,7 @@ public:
     void SetController(boost::shared_ptr<AnimationController> newController) {
         controller = std::move(newController);
     }
+    const boost::shared_ptr<AnimationController>& GetController() const { return controller; }
 
     // Every call advances the curves by one frame's time: a node walked twice a frame runs twice as fast.
     void Update(Renderer* renderer) override;

@@ -1,6 +1,5 @@
 #include "anim/ipoFile.h"
 
-#include "anim/ipoReader.h"
 #include "core/logging.h"
 #include "core/timer.h"
 
@@ -13,14 +12,29 @@ constexpr double kFramesPerSecond = 25.0;
 
 IPOFile::IPOFile() {
     const std::vector<IpoCurve> curves = ReadIpoFile(kCurveFile);
-    values.reserve(curves.size());
-    tracks.reserve(curves.size());
-    for (const IpoCurve& curve : curves) {
-        tracks.push_back(CreateTrack(curve));
-        values.push_back(0.0f);
-        byName[curve.name] = &values.back();
-    }
+    Install(curves);
     LOG_MESSAGE("Loaded " + std::to_string(curves.size()) + " curves from " + kCurveFile);
+}
+
+void IPOFile::Reload() {
+    Install(ReadIpoFile(kCurveFile));
+    Update();
+}
+
+void IPOFile::Install(const std::vector<IpoCurve>& curves) {
+    tracks.clear();
+    targets.clear();
+    std::map<std::string, int> seen;
+    for (const IpoCurve& curve : curves) {
+        float*& target = slots[{curve.name, seen[curve.name]++}];
+        if (target == nullptr) {
+            values.push_back(0.0f);
+            target = &values.back();
+        }
+        tracks.push_back(CreateTrack(curve));
+        targets.push_back(target);
+        byName[curve.name] = target;
+    }
 }
 
 IPOFile::~IPOFile() = default;
@@ -33,7 +47,7 @@ void IPOFile::Update() {
     const auto frame = static_cast<float>(core::Timer::Get()->Time() * kFramesPerSecond);
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         tracks[i]->SetTime(frame);
-        values[i] = tracks[i]->GetValue();
+        *targets[i] = tracks[i]->GetValue();
     }
 }
 

@@ -4,13 +4,16 @@
 #pragma once
 
 #include "anim/animationTrack.h"
+#include "anim/ipoReader.h"
 
 #include <engine/module.h>
 #include <engine/singleton.h>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace engine::gfx {
@@ -30,10 +33,22 @@ public:
     // no curve has that name. With two curves of one name, the later one.
     const float* Find(const std::string& curveName) const;
 
+    // Reads data/custom.ipo again (live editing), keeping the time: the curves are sampled at once at
+    // the timer's time. A name keeps its address; a curve no longer in the file keeps its last value.
+    // A broken file writes an ERROR row and throws, and the curves stay as they were.
+    void Reload();
+
 private:
-    // Reserved for every curve before any is added, so the addresses in byName never move.
-    std::vector<float> values;
+    void Install(const std::vector<IpoCurve>& curves);
+
+    // A deque, so that the addresses in byName never move as names are added.
+    std::deque<float> values;
     std::vector<std::unique_ptr<AnimationTrack>> tracks;
+    // The value each track publishes to, parallel to tracks.
+    std::vector<float*> targets;
+    // Every curve has its own value, found again by its name and how many curves of that name came
+    // before it in the file.
+    std::map<std::pair<std::string, int>, float*> slots;
     std::map<std::string, float*> byName;
 };
 

@@ -5,11 +5,19 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <optional>
+#include <set>
 
 namespace engine::gfx {
 
 namespace {
+
+// Every effect alive. Never freed: effects held by static objects may outlive any static set.
+std::set<CompiledEffect*>& LiveEffects() {
+    static auto* effects = new std::set<CompiledEffect*>;
+    return *effects;
+}
 
 gpu::Result Answer(bool ok) {
     return ok ? gpu::kOk : gpu::kInvalidCall;
@@ -62,7 +70,20 @@ std::string DiagnosticsText(const std::vector<EffectDiagnostic>& diagnostics) {
 
 CompiledEffect::CompiledEffect(gpu::Device* device, EffectSource parsed, SharedParameterPool* pool)
     : device(device), cache(EffectProgramCache::ForDevice(device)), source(std::move(parsed)),
-      table(source, pool) {}
+      table(source, pool) {
+    LiveEffects().insert(this);
+}
+
+CompiledEffect::~CompiledEffect() {
+    LiveEffects().erase(this);
+}
+
+void CompiledEffect::ForgetTexture(const gpu::Texture* texture) {
+    for (CompiledEffect* effect : LiveEffects())
+        for (std::size_t i = 0; i < effect->table.Count(); ++i)
+            if (const ParameterHandle parameter = effect->table.At(i); parameter->Value().texture == texture)
+                effect->table.SetTexture(parameter, nullptr);
+}
 
 gpu::Result CompiledEffect::CreateFromFile(gpu::Device* device, const std::string& path,
                                            SharedParameterPool* pool, CompiledEffect** effect,
@@ -133,6 +154,25 @@ bool CompiledEffect::Compile(std::vector<EffectDiagnostic>& diagnostics) {
     }
     current = techniques.empty() ? nullptr : &techniques.front();
     return ok;
+}
+
+void CompiledEffect::KeepValuesOf(const CompiledEffect& previous) {
+    for (std::size_t i = 0; i < table.Count(); ++i) {
+        const ParameterHandle parameter = table.At(i);
+        if (parameter->IsShared() || parameter->Type() == ParameterType::Texture)
+            continue;
+        const ParameterHandle earlier = previous.GetParameterByName(parameter->Name());
+        const auto declared =
+            std::find_if(previous.source.parameters.begin(), previous.source.parameters.end(),
+                         [&](const ParameterSource& p) { return p.name == parameter->Name(); });
+        if (earlier == nullptr || declared == previous.source.parameters.end() ||
+            earlier->Type() != parameter->Type() || earlier->IsShared())
+            continue;
+        const auto size = static_cast<std::size_t>(ParameterSize(parameter->Type()));
+        const std::byte* value = earlier->Value().bytes.data();
+        if (std::memcmp(value, declared->initialValue.data(), size) != 0)
+            table.SetRawValue(parameter, value, 0, size);
+    }
 }
 
 bool CompiledEffect::Owns(TechniqueHandle technique) const {

@@ -55,6 +55,16 @@ public:
 
     const std::string& FileName() const { return source.fileName; }
 
+    // Takes over the values of an earlier compile of the same file, which live editing replaces: a
+    // parameter of the same name and type keeps the value it was set to there. One that still held
+    // its initial value takes this file's, so an edited initial value shows. Textures are left out
+    // (shaders set them at every draw) and shared parameters keep their one storage anyway.
+    void KeepValuesOf(const CompiledEffect& previous);
+    // Takes a texture that is going away out of the parameters of every effect alive, so that no pass
+    // binds it again. Textures outlive the effects using them, except where live editing replaces
+    // the texture of a changed file.
+    static void ForgetTexture(const gpu::Texture* texture);
+
     // Look-ups, all exact. A parameter name is looked up among the effect's top-level parameters.
     TechniqueHandle GetTechniqueByName(std::string_view name) const;
     ParameterHandle GetParameterByName(std::string_view name) const { return table.GetParameterByName(name); }
@@ -106,7 +116,7 @@ private:
     CompiledEffect(gpu::Device* device, EffectSource parsed, SharedParameterPool* pool);
     static gpu::Result Create(gpu::Device* device, EffectSource parsed, SharedParameterPool* pool,
                               CompiledEffect** effect, std::vector<EffectDiagnostic>* diagnostics);
-    ~CompiledEffect() override = default;
+    ~CompiledEffect() override;
 
     bool Compile(std::vector<EffectDiagnostic>& diagnostics);
     bool Owns(TechniqueHandle technique) const;

@@ -54,21 +54,57 @@ boost::shared_ptr<Effect> EffectPool::GetBuiltin(int key) {
 }
 
 boost::shared_ptr<Effect> EffectPool::BuildEffect(const std::string& scriptPath) {
-    if (boost::shared_ptr<Effect> effect = FirstSupported(scriptPath))
+    std::set<std::string> fxFiles;
+    if (boost::shared_ptr<Effect> effect = FirstSupported(scriptPath, fxFiles)) {
+        Remember(scriptPath, std::move(fxFiles), effect);
         return effect;
+    }
     LOG_WARNING("No effects supported in the list, falling back to wireframe");
     return GetBuiltin(kWireframeKey);
 }
 
 boost::shared_ptr<Effect> EffectPool::BuildEffectStrict(const std::string& scriptPath) {
-    boost::shared_ptr<Effect> effect = FirstSupported(scriptPath);
+    std::set<std::string> fxFiles;
+    boost::shared_ptr<Effect> effect = FirstSupported(scriptPath, fxFiles);
     if (!effect)
         LOG_ERROR("Failed to generate an effect");
+    Remember(scriptPath, std::move(fxFiles), effect);
     return effect;
 }
 
-boost::shared_ptr<Effect> EffectPool::FirstSupported(const std::string& scriptPath) {
+std::vector<EffectPool::BuiltEffect> EffectPool::LiveBuiltEffects() {
+    ForgetReleased();
+    return built;
+}
+
+bool EffectPool::Rebuild(Effect& effect, const std::string& scriptPath) {
+    std::set<std::string> fxFiles;
+    boost::shared_ptr<Effect> fresh = FirstSupported(scriptPath, fxFiles);
+    if (!fresh)
+        return false;
+    effect = std::move(*fresh);
+    for (BuiltEffect& entry : built)
+        if (entry.effect.lock().get() == &effect)
+            entry.fxFiles = fxFiles;
+    return true;
+}
+
+void EffectPool::Remember(const std::string& scriptPath, std::set<std::string> fxFiles,
+                          const boost::shared_ptr<Effect>& effect) {
+    ForgetReleased();
+    built.push_back({scriptPath, std::move(fxFiles), effect});
+}
+
+void EffectPool::ForgetReleased() {
+    std::erase_if(built, [](const BuiltEffect& entry) { return entry.effect.expired(); });
+}
+
+boost::shared_ptr<Effect> EffectPool::FirstSupported(const std::string& scriptPath,
+                                                     std::set<std::string>& fxFiles) {
     std::vector<EffectCandidate> candidates = ParseMaterialScript(scriptPath);
+    for (const EffectCandidate& candidate : candidates)
+        for (const PassDescription& pass : candidate.passes)
+            fxFiles.insert(pass.fxFile);
     std::stable_sort(
         candidates.begin(), candidates.end(),
         [](const EffectCandidate& a, const EffectCandidate& b) { return a.priority > b.priority; });

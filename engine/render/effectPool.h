@@ -6,9 +6,12 @@
 #include <engine/singleton.h>
 
 #include <boost/shared_ptr.hpp>
+#include <boost/weak_ptr.hpp>
 
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace engine::gfx {
 
@@ -17,6 +20,16 @@ struct EffectCandidate;
 
 class EffectPool : public pattern::Singleton<EffectPool> {
 public:
+    // An effect the pool built from a script, remembered while anything holds it so that live editing
+    // can rebuild it when the script or an effect file it names changes.
+    struct BuiltEffect {
+        std::string scriptPath;
+        // Every effect file the script's candidates name, chosen or not: a candidate dropped because
+        // its file did not compile comes back once the file is fixed.
+        std::set<std::string> fxFiles;
+        boost::weak_ptr<Effect> effect;
+    };
+
     static constexpr int kAmbientKey = 1;
     static constexpr int kWireframeKey = 2;
     static constexpr int kDiffuseKey = 3;
@@ -33,13 +46,25 @@ public:
     // The same, but ERROR "Failed to generate an effect" (which throws) when no candidate is usable.
     boost::shared_ptr<Effect> BuildEffectStrict(const std::string& scriptPath);
 
+    // The effects built from scripts that are still held somewhere, oldest first.
+    std::vector<BuiltEffect> LiveBuiltEffects();
+    // Builds the script's first supported candidate again into `effect`, in place, so that every
+    // material holding the effect draws the new version. False, with the effect unchanged, when no
+    // candidate is supported; a script that cannot be read or run throws and changes nothing either.
+    bool Rebuild(Effect& effect, const std::string& scriptPath);
+
 private:
     void RegisterBuiltin(int key, boost::shared_ptr<Effect> effect);
     // The first candidate, in priority order, whose passes all build and run; empty when none does.
-    boost::shared_ptr<Effect> FirstSupported(const std::string& scriptPath);
+    // fxFiles receives the effect files of all candidates.
+    boost::shared_ptr<Effect> FirstSupported(const std::string& scriptPath, std::set<std::string>& fxFiles);
     boost::shared_ptr<Effect> BuildCandidate(const EffectCandidate& candidate);
+    void Remember(const std::string& scriptPath, std::set<std::string> fxFiles,
+                  const boost::shared_ptr<Effect>& effect);
+    void ForgetReleased();
 
     std::map<int, boost::shared_ptr<Effect>> builtins;
+    std::vector<BuiltEffect> built;
 };
 
 } // namespace engine::gfx

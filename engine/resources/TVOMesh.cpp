@@ -193,6 +193,35 @@ void TVOMesh::Unload() {
     indices.shrink_to_fit();
 }
 
+void TVOMesh::TakeOver(TVOMesh& fresh) {
+    loaded = fresh.loaded;
+    builtinEffect = fresh.builtinEffect;
+    textureNames = std::move(fresh.textureNames);
+    positionCount = fresh.positionCount;
+    normalCount = fresh.normalCount;
+    texCoordCount = fresh.texCoordCount;
+    indexCount = fresh.indexCount;
+    indexSize = fresh.indexSize;
+    positions = std::move(fresh.positions);
+    normals = std::move(fresh.normals);
+    texCoords = std::move(fresh.texCoords);
+    indices = std::move(fresh.indices);
+    vertexCount = fresh.vertexCount;
+    primitiveCount = fresh.primitiveCount;
+    stride = fresh.stride;
+    index32 = fresh.index32;
+    vertexBuffer = fresh.vertexBuffer;
+    indexBuffer = fresh.indexBuffer;
+    declaration = fresh.declaration;
+    extents[0] = fresh.extents[0];
+    extents[1] = fresh.extents[1];
+    primitiveType = fresh.primitiveType;
+    if (material && fresh.material)
+        *material = *fresh.material;
+    else
+        material = fresh.material;
+}
+
 void TVOMesh::OnLostDevice() {}
 
 void TVOMesh::OnResetDevice() {}

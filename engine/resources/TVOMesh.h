@@ -30,6 +30,11 @@ public:
     void OnLostDevice() override;
     void OnResetDevice() override;
 
+    // Takes the data, buffers and material of a fresh mesh loaded from the changed file, so that every
+    // geometry holding this one draws the new version. The material is replaced in place: whatever
+    // borrowed it (an array modifier's copies) draws with the new effect too.
+    void TakeOver(TVOMesh& fresh);
+
     bool loaded = false;
     int builtinEffect = 0;
     std::vector<std::string> textureNames;

@@ -30,6 +30,10 @@ std::string DiagnosticsRow(const std::vector<gfx::EffectDiagnostic>& diagnostics
 
 FXEffect::FXEffect(std::wstring name) : UnmanagedResource(std::move(name)) {}
 
+FXEffect::FXEffect(std::wstring name, gfx::CompiledEffect* compiled) : UnmanagedResource(std::move(name)) {
+    resource = compiled;
+}
+
 FXEffect::~FXEffect() {
     Unload();
 }

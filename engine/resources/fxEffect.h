@@ -11,6 +11,9 @@ namespace engine::core::resources {
 class FXEffect : public UnmanagedResource, public ResourceRetriever<gfx::CompiledEffect*> {
 public:
     explicit FXEffect(std::wstring name);
+    // Holds an effect compiled already: live editing compiles a changed file before the new resource
+    // replaces the registered one.
+    FXEffect(std::wstring name, gfx::CompiledEffect* compiled);
     // Releases the effect of a resource the manager no longer holds, as the texture resources do.
     ~FXEffect() override;
 

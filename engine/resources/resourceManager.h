@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 namespace engine::core {
 
@@ -47,6 +48,9 @@ template <typename T>
 class ResourceRetriever {
 public:
     T Retrieve() const { return resource; }
+    // Live editing loads a changed file into a fresh resource and, once that has worked, exchanges the
+    // device objects, so that everyone holding the registered resource draws the new one.
+    void ExchangeWith(ResourceRetriever& other) { std::swap(resource, other.resource); }
 
 protected:
     T resource = nullptr;
@@ -63,6 +67,12 @@ public:
     // so a resource whose Load throws stays registered (without a device object) and is not retried.
     template <typename T>
     boost::shared_ptr<T> GetResource(const std::wstring& name);
+    // The resource registered under that name, neither created nor loaded; empty when there is none or
+    // it is of another type.
+    template <typename T>
+    boost::shared_ptr<T> Find(const std::wstring& name) const;
+    // Resources registered, of both kinds.
+    std::size_t Count() const { return managed.size() + unmanaged.size(); }
 
     // Stores the resource under the name, replacing any earlier one; the caller loads it.
     void AddUnmanaged(const std::wstring& name, boost::shared_ptr<UnmanagedResource> resource);
@@ -96,6 +106,15 @@ boost::shared_ptr<T> ResourceManager::GetResource(const std::wstring& name) {
         Register(name, resource);
     resource->Load();
     return resource;
+}
+
+template <typename T>
+boost::shared_ptr<T> ResourceManager::Find(const std::wstring& name) const {
+    if (auto found = managed.find(name); found != managed.end())
+        return boost::dynamic_pointer_cast<T>(found->second);
+    if (auto found = unmanaged.find(name); found != unmanaged.end())
+        return boost::dynamic_pointer_cast<T>(found->second);
+    return {};
 }
 
 } // namespace engine::core

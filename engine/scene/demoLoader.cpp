@@ -217,7 +217,21 @@ private:
     std::map<const Spatial*, std::string> names;
 };
 
+// Every loader alive. Never freed: a loader held by a static object may outlive any static list.
+std::vector<DemoLoader*>& Loaders() {
+    static auto* loaders = new std::vector<DemoLoader*>;
+    return *loaders;
+}
+
 } // namespace
+
+std::vector<DemoLoader*> LoadersOf(const std::wstring& path) {
+    std::vector<DemoLoader*> found;
+    for (DemoLoader* loader : Loaders())
+        if (loader->GetPath() == path)
+            found.push_back(loader);
+    return found;
+}
 
 DemoLoader* DemoLoader::CreateInstance(const std::wstring& path) {
     // When Load throws out of the constructor, the new-expression itself releases the memory.
@@ -228,15 +242,23 @@ void DemoLoader::DestroyInstance() {
     delete this;
 }
 
+// Listed only once loaded: a constructor that throws leaves no object to unlist.
 DemoLoader::DemoLoader(const std::wstring& path) {
     Load(path);
+    Loaders().push_back(this);
 }
 
-DemoLoader::DemoLoader(const DemoLoader& other) = default;
+DemoLoader::DemoLoader(const DemoLoader& other)
+    : path(other.path), baseNode(other.baseNode), cameraRoot(other.cameraRoot), cameraNode(other.cameraNode),
+      nodes(other.nodes), length(other.length) {
+    Loaders().push_back(this);
+}
 
 DemoLoader& DemoLoader::operator=(const DemoLoader& other) = default;
 
-DemoLoader::~DemoLoader() = default;
+DemoLoader::~DemoLoader() {
+    std::erase(Loaders(), this);
+}
 
 void DemoLoader::Load(const std::wstring& path) {
     const DemoData data = ReadDemoFile(path);
@@ -249,6 +271,7 @@ void DemoLoader::Load(const std::wstring& path) {
     for (const auto& [name, node] : builder.nodes)
         nodes[name] = node;
     length = data.length;
+    this->path = path;
 }
 
 boost::shared_ptr<Spatial> DemoLoader::GetBaseNode() {
@@ -265,6 +288,10 @@ boost::shared_ptr<Spatial> DemoLoader::GetNode(std::string name) {
 
 int DemoLoader::GetLength() const {
     return length;
+}
+
+const std::wstring& DemoLoader::GetPath() const {
+    return path;
 }
 
 } // namespace engine::gfx

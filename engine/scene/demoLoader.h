@@ -7,3 +7,13 @@
 #include <engine/scene.h>
 
 #include <engine/demoLoader.h>
+
+#include <string>
+#include <vector>
+
+namespace engine::gfx {
+
+// Every loader alive whose scene came from that file, so that live editing can load it again.
+std::vector<DemoLoader*> LoadersOf(const std::wstring& path);
+
+} // namespace engine::gfx

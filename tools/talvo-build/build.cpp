@@ -27,6 +27,12 @@ std::vector<fs::path> FilesIn(const fs::path& folder, const std::string& extensi
     return files;
 }
 
+// Swap files and backups that editors keep beside the file being edited (".glow.fx.swp", "glow.fx~").
+bool EditorsOwn(const fs::path& file) {
+    const std::string name = file.filename().string();
+    return name.starts_with('.') || name.ends_with('~');
+}
+
 std::string ReadText(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
@@ -46,7 +52,8 @@ void CompileEffects(const fs::path& folder, ContentContext& context) {
         return;
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(folder))
-        files.push_back(entry.path());
+        if (!EditorsOwn(entry.path()))
+            files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
         if (file.extension() == ".fx")
@@ -134,10 +141,14 @@ Outputs CompileContent(const fs::path& contentRoot) {
     return outputs;
 }
 
-void WriteOutputs(const Outputs& outputs, const fs::path& dataDir) {
+std::vector<std::string> WriteOutputs(const Outputs& outputs, const fs::path& dataDir) {
+    std::vector<std::string> written;
     for (const auto& [path, bytes] : outputs.Files())
-        if (!SameBytes(dataDir / path, bytes))
+        if (!SameBytes(dataDir / path, bytes)) {
             WriteFile(dataDir / path, bytes);
+            written.push_back(path);
+        }
+    return written;
 }
 
 void ConvertObj(const fs::path& in, const fs::path& out) {

@@ -20,7 +20,8 @@ namespace quorvel::build {
 
 Outputs CompileContent(const std::filesystem::path& contentRoot);
 
-void WriteOutputs(const Outputs& outputs, const std::filesystem::path& dataDir);
+// Returns the paths inside the data folder of the files it wrote.
+std::vector<std::string> WriteOutputs(const Outputs& outputs, const std::filesystem::path& dataDir);
 
 // One Wavefront OBJ file as a .tvo mesh drawn with the built-in Diffuse effect.
 void ConvertObj(const std::filesystem::path& in, const std::filesystem::path& out);

@@ -21,6 +21,11 @@ public:
     void Add(const std::string& path, std::vector<std::uint8_t> bytes, const std::string& source);
     bool Has(const std::string& path) const { return files.count(path) != 0; }
     const std::map<std::string, std::vector<std::uint8_t>>& Files() const { return files; }
+    // The content file that made the output; empty for a path the build does not make.
+    std::string SourceOf(const std::string& path) const {
+        const auto found = sources.find(path);
+        return found != sources.end() ? found->second : std::string();
+    }
 
 private:
     std::map<std::string, std::vector<std::uint8_t>> files;

@@ -37,8 +37,11 @@ public:
     boost::shared_ptr<Spatial> GetNode(std::string name);
     // In frames, 25 to the second.
     int GetLength() const;
+    // The file the scene was last loaded from.
+    const std::wstring& GetPath() const;
 
 private:
+    std::wstring path;
     boost::shared_ptr<Spatial> baseNode;
     // A second, identity root: the camera hangs under it too, and objects parented to the camera take it
     // as their transform parent so they stay fixed to the view.

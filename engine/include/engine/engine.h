@@ -8,6 +8,7 @@
 #include <engine/deviceCaps.h>
 #include <engine/emitterInfo.h>
 #include <engine/exception.h>
+#include <engine/live.h>
 #include <engine/math.h>
 #include <engine/module.h>
 #include <engine/scene.h>

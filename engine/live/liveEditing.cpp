@@ -1,0 +1,146 @@
+#include "live/liveEditing.h"
+
+#include "core/kernel.h"
+#include "core/logging.h"
+#include "core/textConversion.h"
+#include "core/timer.h"
+#include "live/reloader.h"
+#include "platform/window.h"
+#include "render/renderer.h"
+#include <engine/scene.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace engine::live {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRendererModuleId = 10;
+const char kDataFolder[] = "data";
+
+double DemoTime() {
+    return core::Timer::mInstance != nullptr ? core::Timer::mInstance->Time() : 0.0;
+}
+
+boost::shared_ptr<gfx::Spatial> SceneOnScreen() {
+    auto* renderer = dynamic_cast<gfx::Renderer*>(core::Kernel::Get()->GetModule(kRendererModuleId));
+    if (renderer == nullptr || renderer->GetRootNode()->GetChildren().empty())
+        return {};
+    return renderer->GetRootNode()->GetChildren().front();
+}
+
+// One line, so the log keeps its rows and the title its single line.
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+}
+
+} // namespace
+
+LiveEditing::LiveEditing(fs::path contentDir, ContentCompiler compiler, platform::Clock& clock)
+    : watcher(std::move(contentDir)), compiler(std::move(compiler)), clock(clock) {
+    name = L"LiveEditing";
+    priority = kPriority;
+}
+
+LiveEditing::~LiveEditing() = default;
+
+bool LiveEditing::Start() {
+    LOG_MESSAGE("Watching " + watcher.Root().string() + " for live editing");
+    BuildAndReload();
+    return true;
+}
+
+void LiveEditing::Stop() {}
+
+double LiveEditing::Now() {
+    return static_cast<double>(clock.Counter()) / static_cast<double>(clock.Frequency());
+}
+
+void LiveEditing::Update() {
+    FollowShownScene(false);
+    Gather();
+    if (batcher.Due(Now()))
+        BuildAndReload();
+}
+
+void LiveEditing::Gather() {
+    const double now = Now();
+    for (const FileEvent& event : watcher.Read())
+        batcher.Note(event.path.string(), event.stillWriting, now);
+}
+
+void LiveEditing::BuildAndReload() {
+    const std::set<std::string> changed = batcher.Take();
+    for (const std::string& file : changed)
+        LOG_MESSAGE("Changed: " + file);
+    ++builds;
+    const ContentBuild build = compiler(watcher.Root(), kDataFolder);
+    if (!build.error.empty()) {
+        // Files that changed while the build read them may have been caught half-written: they are
+        // built again once the folder is quiet, and only a failure on a quiet folder is reported.
+        Gather();
+        if (!batcher.HasChanges())
+            Report({build.error});
+        return;
+    }
+    const std::vector<std::string> problems = ReloadBuiltFiles(build.written, DemoTime() - shownSince);
+    FollowShownScene(true);
+    Report(problems);
+}
+
+void LiveEditing::FollowShownScene(bool keepTime) {
+    const boost::shared_ptr<gfx::Spatial> scene = SceneOnScreen();
+    if (scene == shownScene.lock())
+        return;
+    shownScene = scene;
+    // Read before the timer's update: the time of the pass that put the scene on screen, from which
+    // its animation has been running.
+    if (!keepTime)
+        shownSince = DemoTime();
+}
+
+void LiveEditing::Report(const std::vector<std::string>& problems) {
+    core::CWin32Window* window = core::CWin32Window::Get();
+    if (problems.empty()) {
+        if (showingProblem)
+            window->SetTitle(titleBeforeProblem);
+        showingProblem = false;
+        return;
+    }
+    for (const std::string& problem : problems) {
+        LOG_WARNING(OneLine(problem));
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    }
+    if (!showingProblem)
+        titleBeforeProblem = window->settings.title;
+    showingProblem = true;
+    window->SetTitle(titleBeforeProblem + L" - " + core::NarrowToWide(OneLine(problems.front())));
+}
+
+} // namespace engine::live
+
+namespace engine {
+
+namespace {
+
+// The module of the present run; the kernel never owns modules.
+std::unique_ptr<live::LiveEditing> liveEditing;
+
+} // namespace
+
+void WatchContent(const std::filesystem::path& contentDir, ContentCompiler compiler) {
+    core::Kernel* kernel = core::Kernel::Get();
+    if (liveEditing && kernel->GetModule(live::LiveEditing::kModuleId) == liveEditing.get())
+        LOG_ERROR("Content is being watched already");
+    auto module = std::make_unique<live::LiveEditing>(contentDir, std::move(compiler));
+    kernel->AddModule(module.get(), live::LiveEditing::kModuleId);
+    liveEditing = std::move(module);
+}
+
+} // namespace engine

@@ -1,0 +1,65 @@
+// The live-editing module: at the top of every pass it gathers the content folder's file events, and
+// once a burst of saves is over it builds the content into data/ and swaps what changed into the
+// engine (reloader.h). Problems are reported as WARNING rows, on standard error and in the window's
+// title, which keeps the first of them until a build and reload succeed.
+#pragma once
+
+#include "live/contentWatcher.h"
+#include "live/saveBatcher.h"
+#include "platform/clock.h"
+
+#include <engine/live.h>
+#include <engine/module.h>
+
+#include <boost/weak_ptr.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace engine::gfx {
+class Spatial;
+} // namespace engine::gfx
+
+namespace engine::live {
+
+class LiveEditing : public core::Module {
+public:
+    static constexpr int kModuleId = 17;
+    // Before the screen module, so a reload lands at the very top of the pass.
+    static constexpr int kPriority = 5;
+
+    // Starts watching (ERROR, which throws, when the folder cannot be watched). The clock times the
+    // quiet that ends a burst of saves.
+    LiveEditing(std::filesystem::path contentDir, ContentCompiler compiler,
+                platform::Clock& clock = platform::SystemClock());
+    ~LiveEditing() override;
+
+    // Builds once, so that data/ matches the content before anything is loaded from it.
+    bool Start() override;
+    void Update() override;
+    void Stop() override;
+
+    // Builds run so far, the first included.
+    int BuildCount() const { return builds; }
+
+private:
+    double Now();
+    void Gather();
+    void BuildAndReload();
+    // Notes when the scene on screen came on, so a reloaded scene can be put where its animation was.
+    void FollowShownScene(bool keepTime);
+    void Report(const std::vector<std::string>& problems);
+
+    ContentWatcher watcher;
+    SaveBatcher batcher;
+    ContentCompiler compiler;
+    platform::Clock& clock;
+    int builds = 0;
+    boost::weak_ptr<gfx::Spatial> shownScene;
+    double shownSince = 0.0;
+    bool showingProblem = false;
+    std::wstring titleBeforeProblem;
+};
+
+} // namespace engine::live

@@ -1,0 +1,270 @@
+// Live editing on the real device: each kind of edit reaches the picture two passes after the save,
+// a broken effect keeps the previous picture and says why, a value set on an effect survives its
+// reload, a burst of saves makes one build and a half-written file is waited for, a reloaded scene
+// keeps the timeline where it was with the program's modifiers hung on it again, and a hundred
+// reloads leave the engine's resources as they were.
+#include "live/liveFixture.h"
+
+#include "core/kernel.h"
+#include "particles/arrayModifier.h"
+#include "render/effectPool.h"
+#include "render/renderer.h"
+#include "resources/fxEffect.h"
+#include "scene/demoLoader.h"
+#include "testScene1.h"
+
+#include <cstdlib>
+
+using namespace quorvel::test;
+
+namespace {
+
+using engine::core::ResourceManager;
+using engine::core::resources::FXEffect;
+
+bool Near(std::uint32_t colour, std::uint32_t expected, int tolerance = 3) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(int(colour >> shift & 0xFF) - int(expected >> shift & 0xFF)) > tolerance)
+            return false;
+    return true;
+}
+
+std::uint32_t Corner(const Picture& frame) {
+    return std::uint32_t(frame.rgba[4]) << 16 | std::uint32_t(frame.rgba[5]) << 8 | frame.rgba[6];
+}
+
+std::string Title() {
+    return engine::core::WideToNarrow(engine::core::CWin32Window::Get()->settings.title);
+}
+
+class PanelTest : public LiveEditingTest {
+protected:
+    // Shows scene 1 and runs the steps; the loader goes with the modules.
+    void Play() {
+        content.WriteAll();
+        Open();
+        scene = engine::gfx::DemoLoader::CreateInstance(L"data/scene1.demo");
+        engine::SetRootNode(scene->GetBaseNode());
+        driver.onStop = [this] { scene->DestroyInstance(); };
+        engine::AddModule(&driver, 20000);
+        engine::StartApplication();
+        log = folder.CloseAndRead();
+    }
+
+    // A step that saves through `edit` and lets the quiet time pass, and the step that follows it.
+    void Save(std::function<void()> edit) {
+        driver.steps.push_back([this, edit] {
+            edit();
+            Settle();
+        });
+        driver.steps.push_back([this] { Settle(); });
+    }
+
+    PanelContent content;
+    engine::gfx::DemoLoader* scene = nullptr;
+    std::string log;
+};
+
+TEST_F(PanelTest, EachKindOfEditReachesThePictureTwoPassesAfterItsSave) {
+    std::string brokenTitle;
+    Save([&] {
+        content.tint = "0.0, 1.0, 0.0, 1.0";
+        content.WriteEffect();
+    });
+    Save([&] {
+        content.fragment = "colour = Tint * Gain * texture(Map, uv) * missing;";
+        content.WriteEffect();
+    });
+    Save([&] {
+        brokenTitle = Title();
+        content.fragment = PanelContent().fragment;
+        content.tint = "0.0, 0.0, 1.0, 1.0";
+        content.WriteEffect();
+    });
+    std::string fixedTitle;
+    Save([&] {
+        fixedTitle = Title();
+        content.materialParams = ", { \"float4\", \"Tint\", { 1, 1, 0, 1 } }";
+        content.WriteMaterial();
+    });
+    Save([&] {
+        content.gain = 0.5;
+        content.WriteCurves();
+    });
+    Save([&] {
+        content.grey = 0.5;
+        content.WriteTexture();
+    });
+    Save([&] {
+        content.panelSize = 0.5;
+        content.WriteScene();
+    });
+    Save([&] {
+        content.panelX = 100.0;
+        content.WriteScene();
+    });
+    Play();
+
+    ASSERT_EQ(driver.frames.size(), 17u);
+    // The global curves are sampled after the first frame is drawn.
+    EXPECT_TRUE(Near(driver.Centre(1), 0xFF0000)) << std::hex << driver.Centre(1);
+    EXPECT_TRUE(Near(driver.Centre(2), 0x00FF00)) << std::hex << driver.Centre(2);
+    // Broken: the previous version keeps drawing, and the compiler's message names the content file.
+    EXPECT_TRUE(Near(driver.Centre(4), 0x00FF00)) << std::hex << driver.Centre(4);
+    const std::vector<std::string> warnings = Rows(log, "WARNING");
+    ASSERT_FALSE(warnings.empty()) << log;
+    for (const std::string& warning : warnings)
+        EXPECT_EQ(warning.rfind("content/fx/flat.fx:31: ", 0), 0u) << warning;
+    EXPECT_NE(warnings[0].find("missing"), std::string::npos) << warnings[0];
+    EXPECT_EQ(brokenTitle, "Quorvel - " + warnings[0]);
+    // Fixed: the new colour, and the title back.
+    EXPECT_TRUE(Near(driver.Centre(6), 0x0000FF)) << std::hex << driver.Centre(6);
+    EXPECT_EQ(fixedTitle, "Quorvel");
+    EXPECT_TRUE(Near(driver.Centre(8), 0xFFFF00)) << std::hex << driver.Centre(8);
+    EXPECT_TRUE(Near(driver.Centre(10), 0x808000)) << std::hex << driver.Centre(10);
+    EXPECT_TRUE(Near(driver.Centre(12), 0x404000)) << std::hex << driver.Centre(12);
+    // The mesh shrinks away from the corner; the scene then moves it out of view.
+    EXPECT_TRUE(Near(Corner(driver.frames[12]), 0x404000)) << std::hex << Corner(driver.frames[12]);
+    EXPECT_EQ(Corner(driver.frames[14]), 0u);
+    EXPECT_TRUE(Near(driver.Centre(14), 0x404000)) << std::hex << driver.Centre(14);
+    EXPECT_EQ(driver.Centre(16), 0u);
+    EXPECT_EQ(live->BuildCount(), 9);
+    EXPECT_TRUE(Rows(log, "ERROR").empty()) << log;
+}
+
+TEST_F(PanelTest, AValueSetOnAnEffectSurvivesTheReloadOfItsFile) {
+    Save([&] {
+        FXEffect* effect = ResourceManager::Get()->Find<FXEffect>(L"data/fx/flat.fx").get();
+        engine::gfx::CompiledEffect* compiled = effect->Retrieve();
+        compiled->SetVector(compiled->GetParameterByName("Tint"), {0.0f, 0.0f, 1.0f, 1.0f});
+        content.fragment = "colour = Tint * Gain * texture(Map, uv) * 0.5;";
+        content.WriteEffect();
+    });
+    Play();
+
+    ASSERT_EQ(driver.frames.size(), 3u);
+    EXPECT_TRUE(Near(driver.Centre(1), 0x0000FF)) << std::hex << driver.Centre(1);
+    EXPECT_TRUE(Near(driver.Centre(2), 0x000080)) << std::hex << driver.Centre(2);
+}
+
+TEST_F(PanelTest, ABurstOfSavesMakesOneBuildAndAHalfWrittenFileIsWaitedFor) {
+    std::vector<int> builds;
+    for (const char* tint : {"0.0, 1.0, 0.0, 1.0", "0.0, 0.0, 1.0, 1.0", "1.0, 1.0, 1.0, 1.0"})
+        driver.steps.push_back([&, tint] {
+            builds.push_back(live->BuildCount());
+            content.tint = tint;
+            content.WriteEffect();
+            quiet.Advance(0.1);
+        });
+    driver.steps.push_back([&] { Settle(); });
+    // Half of the file, still open, for longer than the quiet time.
+    std::ofstream writer;
+    std::string text;
+    driver.steps.push_back([&] {
+        builds.push_back(live->BuildCount());
+        content.tint = "0.0, 1.0, 1.0, 1.0";
+        content.WriteEffect();
+        std::ifstream in("content/fx/flat.fx");
+        text.assign(std::istreambuf_iterator<char>(in), {});
+        writer.open("content/fx/flat.fx", std::ios::trunc);
+        writer << text.substr(0, text.size() / 2) << std::flush;
+        quiet.Advance(0.5);
+    });
+    driver.steps.push_back([&] { quiet.Advance(0.5); });
+    driver.steps.push_back([&] {
+        builds.push_back(live->BuildCount());
+        writer << text.substr(text.size() / 2);
+        writer.close();
+        Settle();
+    });
+    driver.steps.push_back([&] { Settle(); });
+    driver.steps.push_back([&] { builds.push_back(live->BuildCount()); });
+    Play();
+
+    ASSERT_EQ(driver.frames.size(), 10u);
+    // The initial build, then nothing while the saves keep coming, then one.
+    EXPECT_EQ(builds, (std::vector<int>{1, 1, 1, 2, 2, 3}));
+    EXPECT_TRUE(Near(driver.Centre(4), 0xFFFFFF)) << std::hex << driver.Centre(4);
+    EXPECT_TRUE(Near(driver.Centre(6), 0xFFFFFF)) << std::hex << driver.Centre(6);
+    EXPECT_TRUE(Near(driver.Centre(9), 0x00FFFF)) << std::hex << driver.Centre(9);
+    EXPECT_TRUE(Rows(log, "WARNING").empty()) << log;
+}
+
+TEST_F(PanelTest, AHundredReloadsLeaveTheResourceCountsAsTheyWere) {
+    std::size_t resources = 0, effects = 0, shared = 0;
+    boost::weak_ptr<FXEffect> first;
+    for (int reload = 0; reload < 100; ++reload)
+        Save([&, reload] {
+            if (reload == 1) {
+                resources = ResourceManager::Get()->Count();
+                effects = engine::gfx::EffectPool::Get()->LiveBuiltEffects().size();
+                shared = FXEffect::SharedPool()->Count();
+                first = ResourceManager::Get()->Find<FXEffect>(L"data/fx/flat.fx");
+            }
+            content.tint = reload % 2 == 0 ? "0.0, 1.0, 0.0, 1.0" : "1.0, 0.0, 0.0, 1.0";
+            content.materialParams = reload % 2 == 0 ? ", { \"float\", \"Gain\", 1 }" : "";
+            content.panelX = reload % 2 == 0 ? 0.001 : 0.0;
+            content.WriteEffect();
+            content.WriteMaterial();
+            content.WriteScene();
+        });
+    driver.steps.push_back([&] {
+        EXPECT_EQ(ResourceManager::Get()->Count(), resources);
+        EXPECT_EQ(engine::gfx::EffectPool::Get()->LiveBuiltEffects().size(), effects);
+        EXPECT_EQ(FXEffect::SharedPool()->Count(), shared);
+        EXPECT_EQ(engine::gfx::LoadersOf(L"data/scene1.demo").size(), 1u);
+        EXPECT_TRUE(first.expired());
+    });
+    Play();
+
+    EXPECT_EQ(live->BuildCount(), 101);
+    EXPECT_TRUE(Near(driver.Centre(200), 0xFF0000)) << std::hex << driver.Centre(200);
+    EXPECT_TRUE(Rows(log, "WARNING").empty()) << log;
+}
+
+TEST_F(LiveEditingTest, AReloadedSceneKeepsTheTimelineWhereItWasWithItsModifiersHungAgain) {
+    WriteTimelineContent();
+    Open();
+    TestScene1 timeline(2);
+    engine::AddModule(&timeline, 10100);
+    engine::AddModule(&driver, 20000);
+
+    boost::shared_ptr<engine::gfx::Spatial> oldBase;
+    float oldX = 0.0f;
+    for (int pass = 0; pass < 9; ++pass)
+        driver.steps.push_back([] {});
+    driver.steps.push_back([&] {
+        oldBase = timeline.SceneAt(1)->GetBaseNode();
+        oldX = timeline.SceneAt(1)->GetNode("Cube")->GetWorldMatrix().m[12];
+        WriteTimelineContent(2.0);
+        Settle();
+    });
+    driver.steps.push_back([&] { Settle(); });
+    bool sameScene = false, shownAnew = false, modifierAgain = false;
+    engine::math::Matrix4x4 cube;
+    driver.steps.push_back([&] {
+        engine::gfx::DemoLoader* scene = timeline.SceneAt(1);
+        sameScene = timeline.CurrentScene() == scene;
+        auto* renderer = dynamic_cast<engine::gfx::Renderer*>(engine::core::Kernel::Get()->GetModule(10));
+        shownAnew = scene->GetBaseNode() != oldBase &&
+                    renderer->GetRootNode()->GetChildren().front() == scene->GetBaseNode();
+        for (const auto& child : dynamic_cast<engine::gfx::Node&>(*scene->GetNode("Modifier2")).GetChildren())
+            modifierAgain |= dynamic_cast<engine::gfx::ArrayModifier*>(child.get()) != nullptr;
+        cube = scene->GetNode("Cube")->GetWorldMatrix();
+    });
+    engine::StartApplication();
+
+    EXPECT_TRUE(sameScene);
+    EXPECT_TRUE(shownAnew);
+    EXPECT_TRUE(modifierAgain);
+    // The new cube stands where the edit put it, and its animation goes on where the old one had got
+    // to: two passes of one frame each later.
+    EXPECT_FLOAT_EQ(cube.m[13], 2.0f);
+    EXPECT_NEAR(cube.m[12], oldX + 2.0f, 1e-3);
+    EXPECT_GT(oldX, 5.0f);
+    EXPECT_EQ(live->BuildCount(), 2);
+    const std::string log = folder.CloseAndRead();
+    EXPECT_TRUE(Rows(log, "WARNING").empty()) << log;
+}
+
+} // namespace
