@@ -111,16 +111,6 @@ const char kGlowEfx[] = R"(effect = {
 
 const char kSceneFolder[] = "data/e2e.demo_scene";
 
-// The repository, found above the test program (the build folder lies inside it).
-fs::path SourceRoot() {
-    fs::path folder = fs::canonical("/proc/self/exe").parent_path();
-    for (; !folder.empty() && folder != folder.root_path(); folder = folder.parent_path())
-        if (fs::exists(folder / "content" / "fx" / "litTextured.fx") &&
-            fs::exists(folder / "tests" / "render"))
-            return folder;
-    return {};
-}
-
 void WriteText(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
@@ -251,8 +241,7 @@ int DifferentPixels(const Picture& a, const Picture& b) {
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = SourceRoot();
-        ASSERT_FALSE(root.empty()) << "the repository was not found above the test program";
+        root = QUORVEL_SOURCE_DIR;
         WriteData();
 
         engine::WindowSettings settings;

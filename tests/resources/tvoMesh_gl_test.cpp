@@ -77,10 +77,7 @@ protected:
     // A lit mesh without a built-in key, next to a script whose only candidate draws it with the
     // shipped lit effect and needs positions, normals and texture coordinates.
     void WriteScriptedMesh(bool withNormals) {
-        std::filesystem::path folder = std::filesystem::canonical("/proc/self/exe").parent_path();
-        while (!folder.empty() && folder != folder.root_path() &&
-               !std::filesystem::exists(folder / "content/fx"))
-            folder = folder.parent_path();
+        const std::filesystem::path folder = QUORVEL_SOURCE_DIR;
         std::filesystem::create_directories("data/fx");
         std::filesystem::copy_file(folder / "content/fx/litTextured.fx", "data/fx/litTextured.fx");
         TVOWriter file;
