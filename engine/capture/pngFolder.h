@@ -21,6 +21,7 @@ private:
     WavWriter sound;
     long long frames = 0;
     std::vector<std::uint8_t> rgb;
+    std::vector<std::uint8_t> png;
 };
 
 } // namespace engine::capture
