@@ -90,6 +90,7 @@ TEST(MusicScore, RejectsBadWordsAndMissingPieces) {
     EXPECT_NE(ErrorOf("instrument x organ\n").find("song.score:1: unknown waveform \"organ\""),
               std::string::npos);
     EXPECT_EQ(ErrorOf("tempo 500 6\n"), "song.score:1: \"500\" is not a number from 32 to 255");
+    EXPECT_EQ(ErrorOf("song \"\n"), "song.score:1: song needs a name");
     EXPECT_EQ(ErrorOf("channels 1\ninstrument a sine\npattern p\n  H-4 a\nend\n"),
               "song.score:4: a cell is \"...\", \"===\" or a note such as C-4 with an instrument");
     EXPECT_EQ(ErrorOf("channels 1\npattern p\n  ...\n"), "song.score:3: the pattern \"p\" has no end");

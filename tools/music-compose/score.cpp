@@ -131,6 +131,9 @@ private:
             // The rest of the line, without the quotes around it.
             const std::size_t first = line.find_first_not_of(" \t\"", line.find("song") + 4);
             const std::size_t last = line.find_last_not_of(" \t\"\r");
+            // Nothing but quotes and blanks after the keyword leaves no name to take.
+            if (first == std::string::npos || last == std::string::npos || last < first)
+                Fail("song needs a name");
             song.name = line.substr(first, last - first + 1);
         } else if (keyword == "tempo" && words.size() == 3) {
             song.bpm = static_cast<std::uint16_t>(Number(words[1], 32, 255));
