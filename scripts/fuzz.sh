@@ -4,6 +4,7 @@
 # shipped content make. Prints per target the executions, the coverage libFuzzer reports and the
 # findings; a finding is kept under <build>/findings/<target>/ and makes the script fail.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]      e.g. scripts/fuzz.sh 300 tvo demo
+#   QUORVEL_FUZZ_SEED=1 QUORVEL_FUZZ_RUNS=3000 scripts/fuzz.sh 3     a repeatable short check
 # The build folder is build/fuzz-clang unless QUORVEL_FUZZ_BUILD names another. Each target's corpus
 # grows in <build>/corpus/<target> from run to run.
 set -euo pipefail
@@ -60,6 +61,14 @@ options() {
   esac
 }
 
+# QUORVEL_FUZZ_SEED and QUORVEL_FUZZ_RUNS make a run repeatable: the same mutations in the same order,
+# at most that many inputs, so a short check in CI finds the same things on every machine.
+repeatable() {
+  [ -n "${QUORVEL_FUZZ_SEED:-}" ] && echo "-seed=$QUORVEL_FUZZ_SEED"
+  [ -n "${QUORVEL_FUZZ_RUNS:-}" ] && echo "-runs=$QUORVEL_FUZZ_RUNS"
+  return 0
+}
+
 # The targets run in an empty folder: with no data/ there, the engine's log goes nowhere.
 work="$build/run"
 mkdir -p "$work"
@@ -72,7 +81,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings" "$(dirname "$log")"
   status=0
   (cd "$work" && "$build/fuzz_$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
-    -print_final_stats=1 -artifact_prefix="$findings/" $(options "$target") \
+    -print_final_stats=1 -artifact_prefix="$findings/" $(options "$target") $(repeatable) \
     "$corpus" "$seeds/$target") >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' "$log" | tail -1)
