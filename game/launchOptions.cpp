@@ -43,6 +43,9 @@ po::options_description Describe() {
         ("16bit", "16-bit colour")
         ("scene", po::value<int>()->value_name("N"), "start at scene N (1-9), with the music at its time")
         ("loop", "start again after the last scene instead of quitting")
+        ("watch", po::value<std::string>()->value_name("CONTENT_DIR"),
+         "live editing: rebuild data/ from CONTENT_DIR whenever a file there is saved and show the change "
+         "in the running demo")
         ("capture", po::value<std::string>()->value_name("OUT"),
          "render the demo offscreen, frame by frame, into OUT: a .mp4 or .mkv video with its music, or a "
          "folder of numbered PNG pictures and audio.wav")
@@ -176,6 +179,13 @@ void ReadValues(const po::variables_map& values, LaunchOptions& options) {
         options.firstScene = scene;
     }
     options.loop = values.count("loop") != 0;
+    if (values.count("watch") != 0) {
+        // A capture plays a fixed demo frame by frame; there is nobody at the screen editing it.
+        Conflicting(values, "watch", "capture");
+        options.watchFolder = values["watch"].as<std::string>();
+        if (options.watchFolder->empty())
+            throw BadOption{"--watch: expected the content folder"};
+    }
     options.avReport = values.count("av-report") != 0;
     ReadCapture(values, options);
 }

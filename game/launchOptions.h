@@ -26,6 +26,8 @@ struct LaunchOptions {
     // 1 to 9.
     int firstScene = 1;
     bool loop = false;
+    // --watch CONTENT_DIR: follow the content folder while playing (live editing).
+    std::optional<std::string> watchFolder;
     // --capture OUT and what goes with it; a capture shows no dialog.
     std::optional<std::string> captureOutput;
     int framesPerSecond = 60;

@@ -3,6 +3,7 @@
 // message box. With --capture it renders the demo into a video or pictures instead, and a failure
 // ends it with the reason on standard error and exit code 1.
 #include "launchOptions.h"
+#include "liveEditing.h"
 #include "testScene1.h"
 
 #include <engine/engine.h>
@@ -116,6 +117,9 @@ int main(int argc, char* argv[]) {
     AvReport report(*scene);
     try {
         engine::CreateTALVOWindow(settings);
+        // Before the timeline loads the scenes, so that they load from data/ as the content now is.
+        if (options.watchFolder)
+            quorvel::WatchContentFolder(*options.watchFolder);
         engine::AddModule(scene, kTimelineModuleId);
         if (capturing)
             engine::SetCaptureEnd(DemoEnd(*scene));

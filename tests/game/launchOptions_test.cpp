@@ -67,6 +67,12 @@ TEST(LaunchOptions, OptionsNotGivenLeaveTheDialogsAnswerAlone) {
     EXPECT_EQ(settings.backBufferFormat, 22);
 }
 
+TEST(LaunchOptions, WatchNamesTheContentFolder) {
+    const Parsed parsed = Parse({"--watch", "content", "--scene", "3", "--loop"});
+    ASSERT_EQ(parsed.action, LaunchAction::Run) << parsed.err;
+    EXPECT_EQ(parsed.options.watchFolder, "content");
+}
+
 TEST(LaunchOptions, MistakesNameTheOptionAndAskForExitCodeTwo) {
     const std::vector<std::pair<std::vector<const char*>, std::string>> mistakes{
         {{"--size", "1280"}, "--size"},
@@ -89,6 +95,7 @@ TEST(LaunchOptions, MistakesNameTheOptionAndAskForExitCodeTwo) {
         {{"--capture", "out.mp4", "--size", "641x360"}, "even"},
         {{"--capture", "out.avi"}, "out.avi"},
         {{"--capture", "out.mp4", "--loop"}, "--loop"},
+        {{"--watch", "content", "--capture", "out.mp4"}, "--watch and --capture"},
     };
     for (const auto& [arguments, named] : mistakes) {
         const Parsed parsed = Parse(arguments);
