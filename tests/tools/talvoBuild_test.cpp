@@ -156,6 +156,14 @@ TEST(TalvoBuild, FaultsNameTheirFileAndLineAndWriteNothing) {
     EXPECT_NE(content.Error().find(":1: attempt to index global 'os'"), std::string::npos) << content.Error();
     content.Write("scenes/broken.lua", "while true do end\n");
     EXPECT_NE(content.Error().find("instruction limit"), std::string::npos) << content.Error();
+    // Nothing runs once the limits are off: no metatable handlers while the result is read, and no
+    // precompiled chunks, which Lua does not verify.
+    content.Write("scenes/broken.lua",
+                  "return setmetatable({}, { __index = function() while true do end end })\n");
+    EXPECT_NE(content.Error().find("attempt to call global 'setmetatable'"), std::string::npos)
+        << content.Error();
+    content.Write("scenes/broken.lua", "\x1bLua\x51");
+    EXPECT_EQ(content.Error(), file + ": precompiled chunks are refused, only Lua source");
 
     // Fields of the returned table are named by their path.
     content.Write("scenes/broken.lua", "return { length = 10, objects = { { type = 'Lamp', name = 'L', "

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 
 namespace quorvel::build {
 
@@ -16,11 +17,12 @@ constexpr int kHookInterval = 1000;
 constexpr std::uint64_t kRandomSeed = 0x5DEECE66DULL;
 
 // Base functions a description may not have: file access and code loading, output, the collector, the
-// environment functions, and the two that catch errors, which would let a script swallow the error a
-// limit raises and go on.
-const char* const kRemovedGlobals[] = {"dofile", "loadfile", "load",     "loadstring", "collectgarbage",
-                                       "gcinfo", "getfenv",  "setfenv",  "print",      "newproxy",
-                                       "pcall",  "xpcall",   "coroutine"};
+// environment functions, the two that catch errors, which would let a script swallow the error a
+// limit raises and go on, and metatables, whose handlers would run while the result is read, after the
+// limits are off.
+const char* const kRemovedGlobals[] = {"dofile", "loadfile", "load",      "loadstring",   "collectgarbage",
+                                       "gcinfo", "getfenv",  "setfenv",   "print",        "newproxy",
+                                       "pcall",  "xpcall",   "coroutine", "setmetatable", "getmetatable"};
 
 Sandbox::Budget& BudgetOf(lua_State* state) {
     void* budget = nullptr;
@@ -140,7 +142,12 @@ void Sandbox::Run(const std::filesystem::path& file) {
     budget.enforced = true;
     budget.instructions = 0;
     lua_sethook(state, CountInstructions, LUA_MASKCOUNT, kHookInterval);
-    int status = luaL_loadfile(state, name.c_str());
+    // Lua 5.1 runs precompiled chunks without verifying them: only source text is taken.
+    int status = LUA_ERRSYNTAX;
+    if (std::ifstream(file, std::ios::binary).peek() == LUA_SIGNATURE[0])
+        lua_pushstring(state, (name + ": precompiled chunks are refused, only Lua source").c_str());
+    else
+        status = luaL_loadfile(state, name.c_str());
     if (status == 0)
         status = lua_pcall(state, 0, 1, 0);
     lua_sethook(state, nullptr, 0, 0);
