@@ -20,6 +20,10 @@ constexpr int kSceneCount = 9;
 constexpr int kMostFramesPerSecond = 1000;
 constexpr int kCaptureWidth = 1280;
 constexpr int kCaptureHeight = 720;
+constexpr int kBenchmarkWidth = 1024;
+constexpr int kBenchmarkHeight = 768;
+// The demo's own time grid: every animation key falls on a frame.
+constexpr int kBenchmarkFramesPerSecond = 25;
 
 // Thrown for a value that parses but makes no sense; the text says which option and why.
 struct BadOption {
@@ -49,9 +53,15 @@ po::options_description Describe() {
         ("capture", po::value<std::string>()->value_name("OUT"),
          "render the demo offscreen, frame by frame, into OUT: a .mp4 or .mkv video with its music, or a "
          "folder of numbered PNG pictures and audio.wav")
-        ("fps", po::value<int>()->value_name("N"), "frames per second of the capture (default 60)")
+        ("benchmark", "play the demo on a clock of whole frames with no vertical sync and no sound, offscreen "
+         "without a display, and print per scene where each frame's time goes against the same frames "
+         "drawn with plain OpenGL, then the start-up")
+        ("json", po::value<std::string>()->value_name("FILE"), "write the benchmark's figures to FILE as JSON")
+        ("fps", po::value<int>()->value_name("N"),
+         "frames per second of the capture (default 60) or the benchmark (default 25)")
         ("to", po::value<double>()->value_name("SECONDS"), "end the capture at that demo time")
-        ("frames", po::value<std::int64_t>()->value_name("N"), "end the capture after N frames")
+        ("frames", po::value<std::int64_t>()->value_name("N"),
+         "end the capture after N frames; measure N frames of each scene in the benchmark")
         ("av-report", "print how far the music and the picture's clock lie apart at each scene switch");
     // clang-format on
     return description;
@@ -87,6 +97,30 @@ void Needs(const po::variables_map& values, const char* option, const char* need
         throw BadOption{std::string("--") + option + " needs --" + needed};
 }
 
+void NeedsEither(const po::variables_map& values, const char* option, const char* first, const char* second) {
+    if (values.count(option) != 0 && values.count(first) == 0 && values.count(second) == 0)
+        throw BadOption{std::string("--") + option + " needs --" + first + " or --" + second};
+}
+
+void ReadFramesPerSecond(const po::variables_map& values, LaunchOptions& options) {
+    if (values.count("fps") == 0)
+        return;
+    const int fps = values["fps"].as<int>();
+    if (fps < 1 || fps > kMostFramesPerSecond)
+        throw BadOption{"--fps: expected 1 to " + std::to_string(kMostFramesPerSecond) +
+                        " frames per second, got " + std::to_string(fps)};
+    options.framesPerSecond = fps;
+}
+
+void ReadFrameLimit(const po::variables_map& values, LaunchOptions& options) {
+    if (values.count("frames") == 0)
+        return;
+    const std::int64_t frames = values["frames"].as<std::int64_t>();
+    if (frames < 1)
+        throw BadOption{"--frames: expected at least 1 frame, got " + std::to_string(frames)};
+    options.frameLimit = frames;
+}
+
 // Names ending in .mp4 or .mkv are videos; anything else a folder, which a name that looks like some
 // other kind of file is unlikely to be meant as.
 bool IsVideoName(const std::string& output) {
@@ -102,8 +136,9 @@ bool IsVideoName(const std::string& output) {
 }
 
 void ReadCapture(const po::variables_map& values, LaunchOptions& options) {
-    for (const char* option : {"fps", "to", "frames"})
-        Needs(values, option, "capture");
+    Needs(values, "to", "capture");
+    for (const char* option : {"fps", "frames"})
+        NeedsEither(values, option, "capture", "benchmark");
     if (values.count("capture") == 0)
         return;
     // A capture runs offscreen at its own pace, so what only a screen or a listener has makes no sense.
@@ -112,19 +147,8 @@ void ReadCapture(const po::variables_map& values, LaunchOptions& options) {
     options.captureOutput = values["capture"].as<std::string>();
     if (options.captureOutput->empty())
         throw BadOption{"--capture: expected a file or folder name"};
-    if (values.count("fps") != 0) {
-        const int fps = values["fps"].as<int>();
-        if (fps < 1 || fps > kMostFramesPerSecond)
-            throw BadOption{"--fps: expected 1 to " + std::to_string(kMostFramesPerSecond) +
-                            " frames per second, got " + std::to_string(fps)};
-        options.framesPerSecond = fps;
-    }
-    if (values.count("frames") != 0) {
-        const std::int64_t frames = values["frames"].as<std::int64_t>();
-        if (frames < 1)
-            throw BadOption{"--frames: expected at least 1 frame, got " + std::to_string(frames)};
-        options.frameLimit = frames;
-    }
+    ReadFramesPerSecond(values, options);
+    ReadFrameLimit(values, options);
     if (values.count("to") != 0) {
         const double seconds = values["to"].as<double>();
         if (!std::isfinite(seconds) || seconds < 0.0)
@@ -139,6 +163,26 @@ void ReadCapture(const po::variables_map& values, LaunchOptions& options) {
         throw BadOption{"--size: a video needs an even width and height, got " + std::to_string(width) + "x" +
                         std::to_string(height)};
     options.showDialog = false;
+}
+
+void ReadBenchmark(const po::variables_map& values, LaunchOptions& options) {
+    Needs(values, "json", "benchmark");
+    if (values.count("benchmark") == 0)
+        return;
+    // A benchmark measures the frames as drawn, all of them, at its own pace and size.
+    for (const char* option : {"capture", "fullscreen", "refresh", "vsync", "loop", "av-report", "watch"})
+        Conflicting(values, "benchmark", option);
+    options.benchmark = true;
+    options.showDialog = false;
+    options.singleScene = values.count("scene") != 0;
+    options.framesPerSecond = kBenchmarkFramesPerSecond;
+    ReadFramesPerSecond(values, options);
+    ReadFrameLimit(values, options);
+    if (values.count("json") != 0) {
+        options.jsonPath = values["json"].as<std::string>();
+        if (options.jsonPath->empty())
+            throw BadOption{"--json: expected a file name"};
+    }
 }
 
 void ReadValues(const po::variables_map& values, LaunchOptions& options) {
@@ -188,6 +232,7 @@ void ReadValues(const po::variables_map& values, LaunchOptions& options) {
     }
     options.avReport = values.count("av-report") != 0;
     ReadCapture(values, options);
+    ReadBenchmark(values, options);
 }
 
 } // namespace
@@ -254,6 +299,16 @@ engine::CaptureSettings CaptureSettingsOf(const LaunchOptions& options) {
     capture.frameLimit = options.frameLimit;
     capture.endSeconds = options.endSeconds;
     return capture;
+}
+
+engine::BenchmarkSettings BenchmarkSettingsOf(const LaunchOptions& options) {
+    engine::BenchmarkSettings benchmark;
+    benchmark.width = options.width.value_or(kBenchmarkWidth);
+    benchmark.height = options.height.value_or(kBenchmarkHeight);
+    benchmark.framesPerSecond = options.framesPerSecond;
+    benchmark.framesPerScene = options.frameLimit;
+    benchmark.jsonPath = options.jsonPath.value_or("");
+    return benchmark;
 }
 
 } // namespace quorvel

@@ -1,8 +1,9 @@
 // The demo program's command line: what a player may ask for instead of, or on top of, the settings
 // dialog, where to start, whether to play again from the top, a capture to a video or to pictures in
-// place of playing, the audio/video measurement, and the usual --help and --version.
+// place of playing, the benchmark, the audio/video measurement, and the usual --help and --version.
 #pragma once
 
+#include <engine/benchmark.h>
 #include <engine/capture.h>
 #include <engine/windowSettings.h>
 
@@ -35,6 +36,11 @@ struct LaunchOptions {
     std::optional<double> endSeconds;
     // Print how far the music and the demo's clock lie apart at each scene switch and at the end.
     bool avReport = false;
+    // --benchmark: frameLimit counts frames per scene and framesPerSecond defaults to 25; with --scene
+    // only that scene is measured.
+    bool benchmark = false;
+    bool singleScene = false;
+    std::optional<std::string> jsonPath;
 };
 
 enum class LaunchAction { Run, ExitSuccess, ExitUsageError };
@@ -49,5 +55,8 @@ void ApplyDisplayOptions(const LaunchOptions& options, engine::WindowSettings& s
 
 // The capture the options ask for (only meaningful with captureOutput): 1280x720 unless --size says.
 engine::CaptureSettings CaptureSettingsOf(const LaunchOptions& options);
+
+// The benchmark the options ask for (only meaningful with benchmark): 1024x768 unless --size says.
+engine::BenchmarkSettings BenchmarkSettingsOf(const LaunchOptions& options);
 
 } // namespace quorvel

@@ -1,7 +1,8 @@
 // The demo program: asks for the display settings, opens the window, loads the nine scenes through the
 // timeline module and plays them with the music. Any engine failure on the way ends it with one
-// message box. With --capture it renders the demo into a video or pictures instead, and a failure
-// ends it with the reason on standard error and exit code 1.
+// message box. With --capture it renders the demo into a video or pictures instead, with --benchmark it
+// measures it, and a failure of either ends it with the reason on standard error and exit code 1.
+#include "allocationCount.h"
 #include "launchOptions.h"
 #include "liveEditing.h"
 #include "testScene1.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <vector>
 
 namespace {
 
@@ -24,7 +26,7 @@ int Report(const engine::core::Exception& failure) {
     return 0;
 }
 
-// A capture sends message boxes to standard error, as "quorvel: reason" here.
+// A capture or a benchmark sends message boxes to standard error, as "quorvel: reason" here.
 int ReportCaptureFailure(const engine::core::Exception& failure) {
     engine::ShowMessageBox(failure.GetText(), L"quorvel");
     return kCaptureFailed;
@@ -36,6 +38,19 @@ double DemoEnd(const TestScene1& timeline) {
     for (int index = 0; index < TestScene1::kSceneCount && timeline.SceneAt(index) != nullptr; ++index)
         end += TestScene1::SceneDuration(*timeline.SceneAt(index));
     return end;
+}
+
+// The scenes a benchmark measures: the one --scene names, or every scene that loaded from the first.
+std::vector<engine::BenchmarkScene> BenchmarkScenes(const TestScene1& timeline,
+                                                    const quorvel::LaunchOptions& options) {
+    std::vector<engine::BenchmarkScene> scenes;
+    for (int index = options.firstScene - 1;
+         index < TestScene1::kSceneCount && timeline.SceneAt(index) != nullptr; ++index) {
+        scenes.push_back({index + 1, TestScene1::SceneDuration(*timeline.SceneAt(index))});
+        if (options.singleScene)
+            break;
+    }
+    return scenes;
 }
 
 // Measures, right after the timer in every pass, how far the music as heard lies from the time the
@@ -95,15 +110,20 @@ int main(int argc, char* argv[]) {
         break;
     }
     const bool capturing = options.captureOutput.has_value();
-    if (capturing) {
-        try {
+    const bool measuring = capturing || options.benchmark;
+    try {
+        if (capturing)
             engine::UseCapture(quorvel::CaptureSettingsOf(options));
-        } catch (const engine::core::Exception& failure) {
-            return ReportCaptureFailure(failure);
+        if (options.benchmark) {
+            engine::BenchmarkSettings benchmark = quorvel::BenchmarkSettingsOf(options);
+            benchmark.allocationCount = quorvel::AllocationCount;
+            engine::UseBenchmark(benchmark);
         }
+    } catch (const engine::core::Exception& failure) {
+        return ReportCaptureFailure(failure);
     }
-    const auto fail = [capturing](const engine::core::Exception& failure) {
-        return capturing ? ReportCaptureFailure(failure) : Report(failure);
+    const auto fail = [measuring](const engine::core::Exception& failure) {
+        return measuring ? ReportCaptureFailure(failure) : Report(failure);
     };
 
     engine::WindowSettings settings =
@@ -123,6 +143,8 @@ int main(int argc, char* argv[]) {
         engine::AddModule(scene, kTimelineModuleId);
         if (capturing)
             engine::SetCaptureEnd(DemoEnd(*scene));
+        if (options.benchmark)
+            engine::SetBenchmarkScenes(BenchmarkScenes(*scene, options));
         if (options.avReport)
             engine::AddModule(&report, kAvReportModuleId);
     } catch (const engine::core::Exception& failure) {

@@ -11,6 +11,8 @@
 #include "core/timer.h"
 #include "particles/arrayModifier.h"
 #include "particles/particleEngine.h"
+#include "perf/benchmark.h"
+#include "perf/zones.h"
 #include "platform/cursor.h"
 #include "platform/messageBox.h"
 #include "platform/window.h"
@@ -36,6 +38,7 @@ constexpr int kTimerModuleId = 6;
 constexpr int kRendererModuleId = 10;
 constexpr int kCurvePlayerModuleId = 15;
 constexpr int kCaptureModuleId = 16;
+constexpr int kBenchmarkModuleId = 17;
 constexpr std::uint32_t kAudioVersion = 0x0203;
 constexpr int kMusicPreBufferMs = 500;
 const char kMusicFile[] = "data/dark_ages.xm";
@@ -44,6 +47,7 @@ const char kMusicFile[] = "data/dark_ages.xm";
 // begins when it starts.
 audio::MusicHandle currentMusic = 0;
 capture::Session* currentCapture = nullptr;
+bool benchmarking = false;
 double startSeconds = 0.0;
 
 // Deletes a singleton only where one exists: asking Get() would build one just to delete it, and the
@@ -115,29 +119,64 @@ void RunCapture() {
     session.Finish();
 }
 
+// StartApplication's main loop as a benchmark: the timer on fixed steps, no sound, every frame timed
+// and the figures reported once the engine has shut down.
+void RunBenchmark() {
+    perf::BenchmarkSession session(startSeconds);
+    core::Kernel* kernel = core::Kernel::Get();
+    kernel->AddModule(core::Timer::Get(), kTimerModuleId);
+    kernel->AddModule(&session.Meter(), kBenchmarkModuleId);
+    benchmarking = true;
+    session.BeginFrames();
+    kernel->Run();
+    benchmarking = false;
+    startSeconds = 0.0;
+    DeleteEngineModules();
+    session.Finish();
+}
+
+WindowSettings WindowToCreate(const WindowSettings& settings) {
+    if (capture::Requested())
+        return capture::CaptureWindow(settings);
+    return perf::BenchmarkRequested() ? perf::BenchmarkWindow(settings) : settings;
+}
+
 } // namespace
 
 void CreateTALVOWindow(const WindowSettings& settings) {
     LOG_MESSAGE("Release build");
     // Owned here until the kernel knows it, so a window that cannot be made does not leak the module.
     std::unique_ptr<core::CScreen> screen(pattern::Creator<core::CScreen>::CreateInstance());
-    screen->Init(capture::Requested() ? capture::CaptureWindow(settings) : settings);
+    {
+        perf::ScopedZone zone(perf::Zone::Window);
+        screen->Init(WindowToCreate(settings));
+    }
 
     core::Kernel* kernel = core::Kernel::Get();
     kernel->AddModule(screen.release(), kScreenModuleId);
     kernel->AddModule(new gfx::Renderer(), kRendererModuleId);
     kernel->AddModule(new core::InputUpdate(), kInputModuleId);
-    kernel->AddModule(gfx::IPOFile::Get(), kCurvePlayerModuleId);
+    {
+        perf::ScopedZone zone(perf::Zone::SceneFiles);
+        kernel->AddModule(gfx::IPOFile::Get(), kCurvePlayerModuleId);
+    }
     core::CWin32Window::Get()->clearColor = 0;
 }
 
 void AddModule(core::Module* module, int id) {
+    // A program's module loads its scenes as it starts: what that costs beyond meshes, textures,
+    // scripts and effects is reading the scene files and building their nodes.
+    perf::ScopedZone zone(perf::Zone::SceneFiles);
     core::Kernel::Get()->AddModule(module, id);
 }
 
 void StartApplication() {
     if ((audio::GetVersion() >> 16) != kAudioVersion)
         LOG_ERROR("An incorrect version of BASS.DLL was loaded");
+    if (perf::BenchmarkRequested()) {
+        RunBenchmark();
+        return;
+    }
     if (capture::Requested()) {
         RunCapture();
         return;
@@ -167,6 +206,10 @@ void StartApplication() {
 }
 
 void SetDemoTime(double seconds) {
+    if (benchmarking) {
+        core::Timer::Get()->SetTime(seconds);
+        return;
+    }
     if (currentCapture != nullptr) {
         core::Timer::Get()->SetTime(seconds);
         currentCapture->SeekMusic(core::Timer::Get()->Time());

@@ -1,6 +1,7 @@
 #include "effects/compiledEffect.h"
 
 #include "effects/effectParser.h"
+#include "perf/zones.h"
 
 #include <algorithm>
 #include <array>
@@ -88,6 +89,7 @@ void CompiledEffect::ForgetTexture(const gpu::Texture* texture) {
 gpu::Result CompiledEffect::CreateFromFile(gpu::Device* device, const std::string& path,
                                            SharedParameterPool* pool, CompiledEffect** effect,
                                            std::vector<EffectDiagnostic>* diagnostics) {
+    perf::ScopedZone zone(perf::Zone::Effects);
     if (effect != nullptr)
         *effect = nullptr;
     EffectDiagnostic error;
@@ -103,6 +105,7 @@ gpu::Result CompiledEffect::CreateFromFile(gpu::Device* device, const std::strin
 gpu::Result CompiledEffect::Create(gpu::Device* device, std::string_view text, const std::string& fileName,
                                    SharedParameterPool* pool, CompiledEffect** effect,
                                    std::vector<EffectDiagnostic>* diagnostics) {
+    perf::ScopedZone zone(perf::Zone::Effects);
     if (effect != nullptr)
         *effect = nullptr;
     EffectDiagnostic error;

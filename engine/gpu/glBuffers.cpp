@@ -1,6 +1,7 @@
 #include "gpu/glObjects.h"
 
 #include "gpu/glCheck.h"
+#include "gpu/glFrameRecording.h"
 
 #include <cstring>
 
@@ -66,10 +67,16 @@ Result GlBuffer::Unlock() {
     if (!context->alive || (lockSize == 0 && !discard))
         return kOk;
     GL_CALL(glBindBuffer(GL_COPY_WRITE_BUFFER, name));
+    const GLenum bufferUsage = (usage & UsageDynamic) != 0 ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
+    if (GlFrameRecorder* recorder = GlFrameRecorder::Active()) {
+        if (discard)
+            recorder->Upload(name, true, bufferUsage, 0, shadow.size(), shadow.data());
+        else
+            recorder->Upload(name, false, bufferUsage, lockOffset, lockSize, shadow.data() + lockOffset);
+    }
     if (discard) {
         // Orphans the old storage so that draws still reading it do not stall the upload.
-        GL_CALL(glBufferData(GL_COPY_WRITE_BUFFER, shadow.size(), shadow.data(),
-                             (usage & UsageDynamic) != 0 ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW));
+        GL_CALL(glBufferData(GL_COPY_WRITE_BUFFER, shadow.size(), shadow.data(), bufferUsage));
     } else {
         GL_CALL(glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset, lockSize, shadow.data() + lockOffset));
     }

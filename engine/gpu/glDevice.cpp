@@ -3,6 +3,7 @@
 
 #include "core/logging.h"
 #include "gpu/glCheck.h"
+#include "gpu/glFrameRecording.h"
 
 #include <cstring>
 
@@ -91,6 +92,8 @@ Result GlDevice::Clear(std::uint32_t flags, Color color, float z, std::uint32_t 
     // Clear ignores the write masks in Direct3D; OpenGL honours them, so they are opened for it.
     GL_CALL(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
     GL_CALL(glDepthMask(GL_TRUE));
+    if (GlFrameRecorder* recorder = GlFrameRecorder::Active())
+        recorder->Clear(mask);
     GL_CALL(glClear(mask));
     ApplyRenderState(RsColorWriteEnable, renderStates[RsColorWriteEnable]);
     ApplyRenderState(RsZWriteEnable, renderStates[RsZWriteEnable]);
@@ -107,7 +110,12 @@ Result GlDevice::Present() {
     }
     if (status != Status::Operational)
         return kDeviceLost;
-    SDL_GL_SwapWindow(window);
+    if (GlFrameRecorder* recorder = GlFrameRecorder::Active())
+        recorder->Present();
+    {
+        perf::DeviceZone swap;
+        SDL_GL_SwapWindow(window);
+    }
     return ContextWasReset() ? kDeviceLost : kOk;
 }
 
@@ -162,7 +170,10 @@ GLuint GlDevice::ResolvedFramebuffer(GlSurface* surface) {
     }
     GL_CALL(glBindFramebuffer(GL_READ_FRAMEBUFFER, surface->Framebuffer()));
     GL_CALL(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer));
-    GL_CALL(glBlitFramebuffer(0, 0, resolveWidth, resolveHeight, 0, 0, resolveWidth, resolveHeight,
+    const GLint whole[4] = {0, 0, static_cast<GLint>(resolveWidth), static_cast<GLint>(resolveHeight)};
+    if (GlFrameRecorder* recorder = GlFrameRecorder::Active())
+        recorder->Blit(whole, whole, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    GL_CALL(glBlitFramebuffer(whole[0], whole[1], whole[2], whole[3], whole[0], whole[1], whole[2], whole[3],
                               GL_COLOR_BUFFER_BIT, GL_NEAREST));
     GL_CALL(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, renderTarget->Framebuffer()));
     return resolveFramebuffer;
@@ -182,9 +193,13 @@ Result GlDevice::StretchRect(Surface* source, Surface* destination, TextureFilte
     GL_CALL(glBindFramebuffer(GL_READ_FRAMEBUFFER, read));
     GL_CALL(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to->Framebuffer()));
     GL_CALL(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
-    GL_CALL(glBlitFramebuffer(
-        0, 0, from->Width(), from->Height(), 0, flip ? height : 0, to->Width(), flip ? 0 : height,
-        GL_COLOR_BUFFER_BIT, filter == FilterLinear || filter == FilterAnisotropic ? GL_LINEAR : GL_NEAREST));
+    const GLint sourceRect[4] = {0, 0, static_cast<GLint>(from->Width()), static_cast<GLint>(from->Height())};
+    const GLint targetRect[4] = {0, flip ? height : 0, static_cast<GLint>(to->Width()), flip ? 0 : height};
+    const GLenum scaling = filter == FilterLinear || filter == FilterAnisotropic ? GL_LINEAR : GL_NEAREST;
+    if (GlFrameRecorder* recorder = GlFrameRecorder::Active())
+        recorder->Blit(sourceRect, targetRect, GL_COLOR_BUFFER_BIT, scaling);
+    GL_CALL(glBlitFramebuffer(sourceRect[0], sourceRect[1], sourceRect[2], sourceRect[3], targetRect[0],
+                              targetRect[1], targetRect[2], targetRect[3], GL_COLOR_BUFFER_BIT, scaling));
     ApplyRenderState(RsColorWriteEnable, renderStates[RsColorWriteEnable]);
     GL_CALL(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, renderTarget->Framebuffer()));
     return kOk;

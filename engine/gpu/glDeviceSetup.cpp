@@ -3,6 +3,7 @@
 
 #include "core/logging.h"
 #include "gpu/glCheck.h"
+#include "gpu/glFrameReplay.h"
 
 #include <algorithm>
 
@@ -312,6 +313,7 @@ Result GlDevice::CreateTextureFromFile(const std::wstring& path, Texture** textu
             *reason = "the device is gone";
         return kDeviceLost;
     }
+    perf::ScopedZone zone(perf::Zone::Textures);
     GlTexture* created = nullptr;
     const Result result = LoadGlTexture(token, path, caps.maxTextureWidth, &created, reason);
     if (!Failed(result))
@@ -378,6 +380,7 @@ Result GlDevice::CreateProgram(const ProgramSource& source, Program** out, std::
         return kInvalidCall;
     std::string messages;
     GLuint name = 0;
+    NoteProgramSource(source);
     const Result result = BuildGlProgram(source, name, messages);
     if (diagnostics != nullptr)
         *diagnostics = messages;

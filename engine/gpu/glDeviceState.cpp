@@ -3,6 +3,7 @@
 #include "gpu/glDevice.h"
 
 #include "gpu/glCheck.h"
+#include "gpu/glFrameRecording.h"
 
 namespace engine::gpu {
 
@@ -403,8 +404,11 @@ Result GlDevice::DrawIndexedPrimitive(std::uint32_t type, std::int32_t baseVerte
         return kOk;
     PrepareDraw();
     const auto offset = static_cast<std::uintptr_t>(startIndex * indexSize);
-    GL_CALL(glDrawElementsBaseVertex(mode, count, indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                                     reinterpret_cast<const void*>(offset), baseVertexIndex));
+    const GLenum indexType = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+    if (GlFrameRecorder* recorder = GlFrameRecorder::Active())
+        recorder->Draw(mode, count, indexType, offset, baseVertexIndex);
+    GL_CALL(glDrawElementsBaseVertex(mode, count, indexType, reinterpret_cast<const void*>(offset),
+                                     baseVertexIndex));
     return kOk;
 }
 

@@ -3,6 +3,7 @@
 #include "core/logging.h"
 #include "math/operators.h"
 #include "math/transforms.h"
+#include "perf/zones.h"
 #include "platform/window.h"
 #include "render/renderObject.h"
 #include "render/renderer.h"
@@ -488,6 +489,7 @@ bool ArrayModifier::WriteVertices() {
 }
 
 void ArrayModifier::Update(Renderer* renderer) {
+    perf::ScopedZone zone(perf::Zone::ArrayModifier);
     if (renderer == nullptr)
         return;
     templateObject = geometry->GetMesh()->CreateRenderObject();

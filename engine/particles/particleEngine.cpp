@@ -2,6 +2,7 @@
 
 #include "core/logging.h"
 #include "core/timer.h"
+#include "perf/zones.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "render/material.h"
@@ -352,6 +353,7 @@ math::Vector3f Emitter::SourcePosition() {
 }
 
 void Emitter::Update(Renderer* renderer) {
+    perf::ScopedZone zone(perf::Zone::Particles);
     Simulate(FrameSeconds());
     if (renderer == nullptr || count == 0)
         return;
@@ -484,6 +486,7 @@ void CurveEmitter::RingOfCurrentPose(float width, float depth, math::Vector3f co
 }
 
 void CurveEmitter::Update(Renderer* renderer) {
+    perf::ScopedZone zone(perf::Zone::Particles);
     Simulate(FrameSeconds());
     if (renderer == nullptr || count == 0)
         return;

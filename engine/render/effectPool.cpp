@@ -2,6 +2,7 @@
 
 #include "core/kernel.h"
 #include "core/logging.h"
+#include "perf/zones.h"
 #include "platform/window.h"
 #include "render/FXShader.h"
 #include "render/ambientShader.h"
@@ -101,6 +102,7 @@ void EffectPool::ForgetReleased() {
 
 boost::shared_ptr<Effect> EffectPool::FirstSupported(const std::string& scriptPath,
                                                      std::set<std::string>& fxFiles) {
+    perf::ScopedZone zone(perf::Zone::Scripts);
     std::vector<EffectCandidate> candidates = ParseMaterialScript(scriptPath);
     for (const EffectCandidate& candidate : candidates)
         for (const PassDescription& pass : candidate.passes)

@@ -2,6 +2,7 @@
 
 #include "core/logging.h"
 #include "core/timer.h"
+#include "perf/zones.h"
 #include "platform/window.h"
 #include "render/effect.h"
 #include "render/material.h"
@@ -109,11 +110,17 @@ void Renderer::FirstFrameSetup() {
 
 void Renderer::DrawScene(gpu::Device& device) {
     ClearTargetAndDepth(device);
-    root->Update(this);
-    SortQueue();
-    PrepareShaders();
-    SortQueue();
-    DrawQueue(device);
+    {
+        perf::ScopedZone walk(perf::Zone::SceneWalk);
+        root->Update(this);
+    }
+    {
+        perf::ScopedZone queueing(perf::Zone::Queue);
+        SortQueue();
+        PrepareShaders();
+        SortQueue();
+        DrawQueue(device);
+    }
     RefreshLastFrame(device);
 }
 
@@ -180,6 +187,7 @@ void Renderer::DrawQueue(gpu::Device& device) {
 
 void Renderer::Flush(Shader& leader, std::vector<BatchEntry>& batch) {
     // Passes are begun and ended on the leader; each entry draws with its own shader's parameters.
+    perf::ScopedZone binding(perf::Zone::Binding);
     const int passCount = leader.BeginPass(0);
     for (int pass = 0; pass < passCount; ++pass) {
         for (const BatchEntry& entry : batch)

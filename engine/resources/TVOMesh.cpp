@@ -2,6 +2,7 @@
 
 #include "core/logging.h"
 #include "core/textConversion.h"
+#include "perf/zones.h"
 #include "platform/window.h"
 #include "render/effect.h"
 #include "render/effectPool.h"
@@ -43,6 +44,7 @@ TVOMesh::TVOMesh(std::wstring name) : Mesh(std::move(name)) {}
 TVOMesh::~TVOMesh() = default;
 
 void TVOMesh::Load() {
+    perf::ScopedZone zone(perf::Zone::Meshes);
     const std::string narrowName = core::WideToNarrow(name);
     LOG_MESSAGE("Loading .tvo mesh " + narrowName);
     Unload();

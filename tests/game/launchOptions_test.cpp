@@ -96,6 +96,10 @@ TEST(LaunchOptions, MistakesNameTheOptionAndAskForExitCodeTwo) {
         {{"--capture", "out.avi"}, "out.avi"},
         {{"--capture", "out.mp4", "--loop"}, "--loop"},
         {{"--watch", "content", "--capture", "out.mp4"}, "--watch and --capture"},
+        {{"--json", "figures.json"}, "--json needs --benchmark"},
+        {{"--benchmark", "--capture", "out.mp4"}, "--benchmark and --capture"},
+        {{"--benchmark", "--loop"}, "--benchmark and --loop"},
+        {{"--benchmark", "--frames", "0"}, "--frames"},
     };
     for (const auto& [arguments, named] : mistakes) {
         const Parsed parsed = Parse(arguments);
@@ -126,6 +130,30 @@ TEST(LaunchOptions, ACaptureSkipsTheDialogAndDefaultsTo720pAt60) {
     EXPECT_EQ(bounded.framesPerSecond, 25);
     EXPECT_EQ(bounded.endSeconds, 12.5);
     EXPECT_EQ(bounded.frameLimit, 100);
+}
+
+TEST(LaunchOptions, ABenchmarkDefaultsTo1024x768At25AndCountsFramesPerScene) {
+    const Parsed plain = Parse({"--benchmark"});
+    ASSERT_EQ(plain.action, LaunchAction::Run) << plain.err;
+    EXPECT_FALSE(plain.options.showDialog);
+    EXPECT_FALSE(plain.options.singleScene);
+    const engine::BenchmarkSettings defaults = quorvel::BenchmarkSettingsOf(plain.options);
+    EXPECT_EQ(defaults.width, 1024);
+    EXPECT_EQ(defaults.height, 768);
+    EXPECT_EQ(defaults.framesPerSecond, 25);
+    EXPECT_FALSE(defaults.framesPerScene);
+    EXPECT_TRUE(defaults.jsonPath.empty());
+
+    const Parsed given = Parse({"--benchmark", "--size", "64x48", "--frames", "3", "--fps", "50", "--scene",
+                                "4", "--json", "figures.json"});
+    ASSERT_EQ(given.action, LaunchAction::Run) << given.err;
+    EXPECT_TRUE(given.options.singleScene);
+    EXPECT_EQ(given.options.firstScene, 4);
+    const engine::BenchmarkSettings chosen = quorvel::BenchmarkSettingsOf(given.options);
+    EXPECT_EQ(chosen.width, 64);
+    EXPECT_EQ(chosen.framesPerSecond, 50);
+    EXPECT_EQ(chosen.framesPerScene, 3);
+    EXPECT_EQ(chosen.jsonPath, "figures.json");
 }
 
 TEST(LaunchOptions, HelpAndVersionPrintToStandardOutputAndSucceed) {

@@ -3,6 +3,7 @@
 
 #include <engine/app.h>
 #include <engine/arrayInfo.h>
+#include <engine/benchmark.h>
 #include <engine/capture.h>
 #include <engine/demoLoader.h>
 #include <engine/deviceCaps.h>

@@ -1,0 +1,106 @@
+// The replaced global allocation functions: every form of operator new counts and allocates with
+// malloc, every form of operator delete frees. Replacing them in the program replaces them for the
+// engine library too, whose calls resolve to the program's definitions.
+#include "allocationCount.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// Threads other than the main one (the audio callback, the driver's) allocate too.
+std::atomic<std::uint64_t> allocations{0};
+
+void* Allocate(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    const auto align = static_cast<std::size_t>(alignment);
+    // aligned_alloc wants a size that is a multiple of the alignment.
+    const std::size_t rounded = (size + align - 1) / align * align;
+    return std::aligned_alloc(align, rounded == 0 ? align : rounded);
+}
+
+} // namespace
+
+namespace quorvel {
+
+std::uint64_t AllocationCount() {
+    return allocations.load(std::memory_order_relaxed);
+}
+
+} // namespace quorvel
+
+void* operator new(std::size_t size) {
+    if (void* memory = Allocate(size))
+        return memory;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    if (void* memory = Allocate(size))
+        return memory;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    if (void* memory = AllocateAligned(size, alignment))
+        return memory;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+    if (void* memory = AllocateAligned(size, alignment))
+        return memory;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return AllocateAligned(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return AllocateAligned(size, alignment);
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::align_val_t, const std::nothrow_t&) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::align_val_t, const std::nothrow_t&) noexcept {
+    std::free(memory);
+}
