@@ -152,6 +152,8 @@ bool CompiledEffect::Compile(std::vector<EffectDiagnostic>& diagnostics) {
                 pass.uniformValues.push_back(&table.At(binding.parameter)->Value());
             for (const SamplerBinding& binding : program->Samplers())
                 pass.samplerParameters.push_back(table.At(binding.parameter));
+            // Sized now, so that drawing a pass for the first time allocates nothing.
+            boundTextures.reserve(std::max(boundTextures.capacity(), pass.samplerParameters.size()));
             compiled.passes.push_back(std::move(pass));
         }
     }

@@ -77,12 +77,17 @@ Result GlDevice::Clear(std::uint32_t flags, Color color, float z, std::uint32_t 
         return kOk; // as in Direct3D, work sent to a lost device is dropped without complaint
     GLbitfield mask = 0;
     if ((flags & ClearTarget) != 0) {
-        GL_CALL(glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f,
-                             (color & 0xFF) / 255.0f, (color >> 24) / 255.0f));
+        if (!clearColorSet || clearColor != color)
+            GL_CALL(glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f,
+                                 (color & 0xFF) / 255.0f, (color >> 24) / 255.0f));
+        clearColor = color;
+        clearColorSet = true;
         mask |= GL_COLOR_BUFFER_BIT;
     }
     if ((flags & ClearZBuffer) != 0) {
-        GL_CALL(glClearDepth(z));
+        if (clearDepth != z)
+            GL_CALL(glClearDepth(z));
+        clearDepth = z;
         mask |= GL_DEPTH_BUFFER_BIT;
     }
     if ((flags & ClearStencil) != 0) {
@@ -90,13 +95,10 @@ Result GlDevice::Clear(std::uint32_t flags, Color color, float z, std::uint32_t 
         mask |= GL_STENCIL_BUFFER_BIT;
     }
     // Clear ignores the write masks in Direct3D; OpenGL honours them, so they are opened for it.
-    GL_CALL(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
-    GL_CALL(glDepthMask(GL_TRUE));
+    OpenWriteMasks(true);
     if (GlFrameRecorder* recorder = GlFrameRecorder::Active())
         recorder->Clear(mask);
     GL_CALL(glClear(mask));
-    ApplyRenderState(RsColorWriteEnable, renderStates[RsColorWriteEnable]);
-    ApplyRenderState(RsZWriteEnable, renderStates[RsZWriteEnable]);
     return kOk;
 }
 
@@ -192,7 +194,7 @@ Result GlDevice::StretchRect(Surface* source, Surface* destination, TextureFilte
     const GLint height = to->Height();
     GL_CALL(glBindFramebuffer(GL_READ_FRAMEBUFFER, read));
     GL_CALL(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to->Framebuffer()));
-    GL_CALL(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+    OpenWriteMasks(false);
     const GLint sourceRect[4] = {0, 0, static_cast<GLint>(from->Width()), static_cast<GLint>(from->Height())};
     const GLint targetRect[4] = {0, flip ? height : 0, static_cast<GLint>(to->Width()), flip ? 0 : height};
     const GLenum scaling = filter == FilterLinear || filter == FilterAnisotropic ? GL_LINEAR : GL_NEAREST;
@@ -200,7 +202,6 @@ Result GlDevice::StretchRect(Surface* source, Surface* destination, TextureFilte
         recorder->Blit(sourceRect, targetRect, GL_COLOR_BUFFER_BIT, scaling);
     GL_CALL(glBlitFramebuffer(sourceRect[0], sourceRect[1], sourceRect[2], sourceRect[3], targetRect[0],
                               targetRect[1], targetRect[2], targetRect[3], GL_COLOR_BUFFER_BIT, scaling));
-    ApplyRenderState(RsColorWriteEnable, renderStates[RsColorWriteEnable]);
     GL_CALL(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, renderTarget->Framebuffer()));
     return kOk;
 }

@@ -26,7 +26,7 @@ class GlDevice final : public Device {
 public:
     GlDevice(SDL_Window* window, SDL_GLContext context, bool robust);
     ~GlDevice() override;
-    Result Initialise(PresentParameters& parameters, std::string* reason);
+    void Initialise(PresentParameters& parameters);
 
     Result TestCooperativeLevel() override;
     Result Reset(PresentParameters& parameters) override;
@@ -87,12 +87,22 @@ private:
     void UpdateBackBufferSize(PresentParameters& parameters);
     // Direct3D's state after device creation or Reset.
     void ResetState();
+    // Render states, sampler states and textures reach OpenGL at the next draw, and only where they
+    // differ from what OpenGL holds: a technique's passes set states and End restores them, so most
+    // changes between two draws cancel out.
+    void ApplyPendingState();
     void ApplyRenderState(std::uint32_t state, std::uint32_t value);
     void ApplyCullMode();
     void ApplySampler(std::uint32_t stage);
+    // Opens the colour (and depth) writes for a clear or a copy, which ignore them in Direct3D; the next
+    // draw closes what its states close.
+    void OpenWriteMasks(bool depth);
+    void SetActiveUnit(std::uint32_t unit);
     void BindTarget(GlSurface* surface);
     GLuint ResolvedFramebuffer(GlSurface* surface);
-    void PrepareDraw();
+    // False when the fixed-function program a draw needs cannot be built.
+    bool PrepareDraw();
+    bool BuildFixedFunction();
     void BindVertexLayout();
 
     SDL_Window* window;
@@ -119,6 +129,7 @@ private:
     bool flipY = false; // drawing into a texture where the driver cannot flip the origin
 
     FixedFunction fixedFunction;
+    bool fixedFunctionFailed = false;
     math::Matrix4x4 world, view, projection;
     Material material;
     Light lights[kMaxLights];
@@ -128,6 +139,27 @@ private:
     std::uint32_t renderStates[kRenderStateCount] = {};
     std::uint32_t samplerStates[kMaxTextureStages][kSamplerStateCount] = {};
     Ref<GlTexture> textures[kMaxTextureStages];
+
+    // What OpenGL holds. Textures are kept referenced while bound, so no other texture can take over a
+    // bound one's name unnoticed.
+    struct GlSampler {
+        GLint wrap[3] = {-1, -1, -1};
+        GLint magnify = -1, minify = -1;
+        GLfloat border[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+        GLfloat anisotropy = -1.0f;
+    };
+    std::uint32_t appliedStates[kRenderStateCount] = {};
+    bool statesPending = false;
+    unsigned samplersPending = 0;
+    unsigned texturesPending = 0;
+    GlSampler appliedSamplers[kMaxTextureStages];
+    Ref<GlTexture> boundTextures[kMaxTextureStages];
+    GLint activeUnit = -1;
+    GLboolean cullEnabled = GL_FALSE;
+    GLenum frontFace = GL_NONE;
+    Color clearColor = 0;
+    float clearDepth = -1.0f;
+    bool clearColorSet = false;
     Ref<GlProgram> program;
     GLuint programInUse = 0;
 

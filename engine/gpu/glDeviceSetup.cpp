@@ -140,11 +140,7 @@ Result CreateGlDevice(PresentParameters& parameters, Device** device, std::strin
                     kFail);
     }
     auto* created = new GlDevice(parameters.deviceWindow, context, robust);
-    const Result result = created->Initialise(parameters, reason);
-    if (Failed(result)) {
-        created->Release();
-        return result;
-    }
+    created->Initialise(parameters);
     *device = created;
     return kOk;
 }
@@ -156,19 +152,13 @@ GlDevice::~GlDevice() {
     ReleaseContext();
 }
 
-Result GlDevice::Initialise(PresentParameters& parameters, std::string* reason) {
+void GlDevice::Initialise(PresentParameters& parameters) {
     SDL_GL_MakeCurrent(window, context);
     FillCaps(caps);
     clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
     // Reset status can only be asked for where the driver has the call.
     robust = robust && (epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_KHR_robustness"));
     anisotropy = caps.maxAnisotropy > 1;
-    std::string diagnostics;
-    if (Failed(fixedFunction.Build(diagnostics))) {
-        if (reason != nullptr)
-            *reason = "the fixed-function program does not build: " + diagnostics;
-        return kFail;
-    }
     GL_CALL(glGenVertexArrays(1, &vertexArray));
     GL_CALL(glBindVertexArray(vertexArray));
     GL_CALL(glGenSamplers(kMaxTextureStages, samplers));
@@ -185,7 +175,6 @@ Result GlDevice::Initialise(PresentParameters& parameters, std::string* reason) 
     UpdateBackBufferSize(parameters);
     ApplySwapInterval(parameters.presentationInterval);
     ResetState();
-    return kOk;
 }
 
 void GlDevice::UpdateBackBufferSize(PresentParameters& parameters) {
@@ -210,16 +199,30 @@ void GlDevice::ApplySwapInterval(std::uint32_t interval) {
 }
 
 void GlDevice::ResetState() {
+    // What OpenGL holds is not known here: every state is sent, and what is held recorded anew.
+    activeUnit = -1;
     for (std::uint32_t stage = 0; stage < kMaxTextureStages; ++stage) {
-        SetTexture(stage, nullptr);
+        textures[stage] = {};
+        boundTextures[stage] = {};
+        SetActiveUnit(stage);
+        GL_CALL(glBindTexture(GL_TEXTURE_2D, 0));
         const std::uint32_t defaults[][2] = {{SampAddressU, AddressWrap},  {SampAddressV, AddressWrap},
                                              {SampAddressW, AddressWrap},  {SampBorderColor, 0},
                                              {SampMagFilter, FilterPoint}, {SampMinFilter, FilterPoint},
                                              {SampMipFilter, FilterNone},  {SampMaxAnisotropy, 1}};
         for (const auto& [state, value] : defaults)
             samplerStates[stage][state] = value;
+        appliedSamplers[stage] = GlSampler{};
         ApplySampler(stage);
     }
+    texturesPending = 0;
+    samplersPending = 0;
+    clearColorSet = false;
+    clearDepth = -1.0f;
+    GL_CALL(glCullFace(GL_BACK));
+    GL_CALL(glDisable(GL_CULL_FACE));
+    cullEnabled = GL_FALSE;
+    frontFace = GL_NONE;
     SetProgram(nullptr);
     SetVertexDeclaration(nullptr);
     SetStreamSource(0, nullptr, 0, 0);
@@ -251,8 +254,10 @@ void GlDevice::ResetState() {
     };
     for (const auto& [state, value] : defaults) {
         renderStates[state] = value;
+        appliedStates[state] = value;
         ApplyRenderState(state, value);
     }
+    statesPending = false;
     renderTarget = backBuffer;
     BindTarget(backBuffer.Get());
 }
@@ -263,6 +268,8 @@ void GlDevice::ReleaseContext() {
     status = Status::Released;
     inScene = false;
     for (auto& texture : textures)
+        texture = {};
+    for (auto& texture : boundTextures)
         texture = {};
     program = {};
     declaration = {};
@@ -302,6 +309,8 @@ Result GlDevice::CreateTexture(std::uint32_t width, std::uint32_t height, std::u
         return kInvalidCall;
     GlTexture* created = nullptr;
     const Result result = CreateGlTexture(token, width, height, levels, usage, format, &created);
+    // Textures are made on their own unit, which is now the active one.
+    activeUnit = -1;
     if (!Failed(result))
         *texture = created;
     return result;
@@ -316,6 +325,7 @@ Result GlDevice::CreateTextureFromFile(const std::wstring& path, Texture** textu
     perf::ScopedZone zone(perf::Zone::Textures);
     GlTexture* created = nullptr;
     const Result result = LoadGlTexture(token, path, caps.maxTextureWidth, &created, reason);
+    activeUnit = -1;
     if (!Failed(result))
         *texture = created;
     return result;

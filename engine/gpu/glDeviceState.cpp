@@ -2,6 +2,7 @@
 // change OpenGL state only when a value really changes; draws upload what changed since the last draw.
 #include "gpu/glDevice.h"
 
+#include "core/logging.h"
 #include "gpu/glCheck.h"
 #include "gpu/glFrameRecording.h"
 
@@ -129,14 +130,21 @@ Result GlDevice::LightEnable(std::uint32_t index, bool enable) {
     return kOk;
 }
 
+// The render states OpenGL is told about; the fixed-function ones reach the program as uniforms.
+constexpr RenderState kGlRenderStates[] = {RsZEnable,          RsFillMode, RsZWriteEnable, RsSrcBlend,
+                                           RsDestBlend,        RsCullMode, RsZFunc,        RsAlphaBlendEnable,
+                                           RsColorWriteEnable, RsBlendOp};
+
 Result GlDevice::SetRenderState(RenderState state, std::uint32_t value) {
     if (state >= kRenderStateCount)
         return kInvalidCall;
     if (renderStates[state] == value)
         return kOk;
     renderStates[state] = value;
-    if (token->alive)
-        ApplyRenderState(state, value);
+    if (state == RsLighting || state == RsAmbient || state == RsSpecularEnable || state == RsNormalizeNormals)
+        fixedDirty |= FixedFunction::DirtyFlags;
+    else
+        statesPending = true;
     return kOk;
 }
 
@@ -145,6 +153,56 @@ Result GlDevice::GetRenderState(RenderState state, std::uint32_t& value) {
         return kInvalidCall;
     value = renderStates[state];
     return kOk;
+}
+
+void GlDevice::ApplyPendingState() {
+    if (statesPending) {
+        bool blendFunction = false;
+        for (const RenderState state : kGlRenderStates) {
+            if (renderStates[state] == appliedStates[state])
+                continue;
+            appliedStates[state] = renderStates[state];
+            if (state == RsSrcBlend || state == RsDestBlend)
+                blendFunction = true;
+            else
+                ApplyRenderState(state, renderStates[state]);
+        }
+        if (blendFunction)
+            ApplyRenderState(RsSrcBlend, renderStates[RsSrcBlend]);
+        statesPending = false;
+    }
+    for (std::uint32_t stage = 0; samplersPending != 0 && stage < kMaxTextureStages; ++stage)
+        if ((samplersPending & (1u << stage)) != 0)
+            ApplySampler(stage);
+    samplersPending = 0;
+    for (std::uint32_t stage = 0; texturesPending != 0 && stage < kMaxTextureStages; ++stage) {
+        if ((texturesPending & (1u << stage)) == 0 || boundTextures[stage].Get() == textures[stage].Get())
+            continue;
+        SetActiveUnit(stage);
+        GL_CALL(glBindTexture(GL_TEXTURE_2D, textures[stage] ? textures[stage]->Name() : 0));
+        boundTextures[stage] = textures[stage];
+    }
+    texturesPending = 0;
+}
+
+void GlDevice::SetActiveUnit(std::uint32_t unit) {
+    if (activeUnit == static_cast<GLint>(unit))
+        return;
+    GL_CALL(glActiveTexture(GL_TEXTURE0 + unit));
+    activeUnit = static_cast<GLint>(unit);
+}
+
+void GlDevice::OpenWriteMasks(bool depth) {
+    if (appliedStates[RsColorWriteEnable] != 0xF) {
+        GL_CALL(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+        appliedStates[RsColorWriteEnable] = 0xF;
+        statesPending = true;
+    }
+    if (depth && appliedStates[RsZWriteEnable] == 0) {
+        GL_CALL(glDepthMask(GL_TRUE));
+        appliedStates[RsZWriteEnable] = 1;
+        statesPending = true;
+    }
 }
 
 void GlDevice::ApplyRenderState(std::uint32_t state, std::uint32_t value) {
@@ -179,29 +237,29 @@ void GlDevice::ApplyRenderState(std::uint32_t state, std::uint32_t value) {
     case RsBlendOp:
         GL_CALL(glBlendEquation(BlendEquation(value)));
         break;
-    case RsLighting:
-    case RsAmbient:
-    case RsSpecularEnable:
-    case RsNormalizeNormals:
-        fixedDirty |= FixedFunction::DirtyFlags;
-        break;
     default:
-        break; // kept for GetRenderState and state blocks only
+        break;
     }
 }
 
 void GlDevice::ApplyCullMode() {
     const std::uint32_t mode = renderStates[RsCullMode];
-    if (mode != CullClockwise && mode != CullCounterClockwise) {
-        GL_CALL(glDisable(GL_CULL_FACE));
-        return;
+    const bool culling = mode == CullClockwise || mode == CullCounterClockwise;
+    if (cullEnabled != (culling ? GL_TRUE : GL_FALSE)) {
+        GL_CALL(culling ? glEnable(GL_CULL_FACE) : glDisable(GL_CULL_FACE));
+        cullEnabled = culling ? GL_TRUE : GL_FALSE;
     }
+    if (!culling)
+        return;
     // Direct3D's front faces are clockwise on screen: culling counter-clockwise faces is culling
     // OpenGL's back faces with clockwise fronts. A picture flipped into a texture turns the winding.
+    // Back faces are the culled ones from the first state on.
     const bool clockwiseFront = (mode == CullCounterClockwise) != flipY;
-    GL_CALL(glEnable(GL_CULL_FACE));
-    GL_CALL(glCullFace(GL_BACK));
-    GL_CALL(glFrontFace(clockwiseFront ? GL_CW : GL_CCW));
+    const GLenum front = clockwiseFront ? GL_CW : GL_CCW;
+    if (frontFace != front) {
+        GL_CALL(glFrontFace(front));
+        frontFace = front;
+    }
 }
 
 Result GlDevice::SetTexture(std::uint32_t stage, Texture* texture) {
@@ -215,10 +273,7 @@ Result GlDevice::SetTexture(std::uint32_t stage, Texture* texture) {
     if (stage == 0 && static_cast<bool>(textures[0]) != (glTexture != nullptr))
         fixedDirty |= FixedFunction::DirtyFlags;
     textures[stage] = glTexture;
-    if (token->alive) {
-        GL_CALL(glActiveTexture(GL_TEXTURE0 + stage));
-        GL_CALL(glBindTexture(GL_TEXTURE_2D, glTexture != nullptr ? glTexture->Name() : 0));
-    }
+    texturesPending |= 1u << stage;
     return kOk;
 }
 
@@ -228,32 +283,41 @@ Result GlDevice::SetSamplerState(std::uint32_t stage, SamplerState state, std::u
     if (samplerStates[stage][state] == value)
         return kOk;
     samplerStates[stage][state] = value;
-    if (token->alive)
-        ApplySampler(stage);
+    samplersPending |= 1u << stage;
     return kOk;
 }
 
 void GlDevice::ApplySampler(std::uint32_t stage) {
     const std::uint32_t* s = samplerStates[stage];
     const GLuint sampler = samplers[stage];
-    GL_CALL(glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, AddressMode(s[SampAddressU])));
-    GL_CALL(glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, AddressMode(s[SampAddressV])));
-    GL_CALL(glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, AddressMode(s[SampAddressW])));
+    GlSampler& held = appliedSamplers[stage];
+    const auto set = [sampler](GLenum parameter, GLint value, GLint& current) {
+        if (current != value)
+            GL_CALL(glSamplerParameteri(sampler, parameter, value));
+        current = value;
+    };
+    set(GL_TEXTURE_WRAP_S, AddressMode(s[SampAddressU]), held.wrap[0]);
+    set(GL_TEXTURE_WRAP_T, AddressMode(s[SampAddressV]), held.wrap[1]);
+    set(GL_TEXTURE_WRAP_R, AddressMode(s[SampAddressW]), held.wrap[2]);
     const Color c = s[SampBorderColor];
     const float border[4] = {((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f,
                              (c >> 24) / 255.0f};
-    GL_CALL(glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border));
+    if (!std::equal(border, border + 4, held.border)) {
+        GL_CALL(glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border));
+        std::copy(border, border + 4, held.border);
+    }
     const std::uint32_t mag = s[SampMagFilter];
-    GL_CALL(glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
-                                mag == FilterLinear || mag == FilterAnisotropic ? GL_LINEAR : GL_NEAREST));
-    GL_CALL(glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
-                                MinifyFilter(s[SampMinFilter], s[SampMipFilter])));
+    set(GL_TEXTURE_MAG_FILTER, mag == FilterLinear || mag == FilterAnisotropic ? GL_LINEAR : GL_NEAREST,
+        held.magnify);
+    set(GL_TEXTURE_MIN_FILTER, MinifyFilter(s[SampMinFilter], s[SampMipFilter]), held.minify);
     if (anisotropy) {
         const std::uint32_t wanted = s[SampMinFilter] == FilterAnisotropic ? s[SampMaxAnisotropy] : 1;
         const float clamped = float(wanted < 1                    ? 1
                                     : wanted > caps.maxAnisotropy ? caps.maxAnisotropy
                                                                   : wanted);
-        GL_CALL(glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, clamped));
+        if (held.anisotropy != clamped)
+            GL_CALL(glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, clamped));
+        held.anisotropy = clamped;
     }
 }
 
@@ -279,13 +343,8 @@ void GlDevice::ApplyState(const StateBlock& block) {
     for (std::uint32_t state = 0; state < kRenderStateCount; ++state)
         SetRenderState(static_cast<RenderState>(state), block.renderStates[state]);
     for (std::uint32_t stage = 0; stage < kMaxTextureStages; ++stage) {
-        bool changed = false;
-        for (std::uint32_t state = 0; state < kSamplerStateCount; ++state) {
-            changed |= samplerStates[stage][state] != block.samplerStates[stage][state];
-            samplerStates[stage][state] = block.samplerStates[stage][state];
-        }
-        if (changed && token->alive)
-            ApplySampler(stage);
+        for (std::uint32_t state = 0; state < kSamplerStateCount; ++state)
+            SetSamplerState(stage, static_cast<SamplerState>(state), block.samplerStates[stage][state]);
         SetTexture(stage, block.textures[stage].Get());
     }
     SetProgram(block.program.Get());
@@ -350,7 +409,27 @@ void GlDevice::BindVertexLayout() {
     layoutDirty = false;
 }
 
-void GlDevice::PrepareDraw() {
+// Compiled when a draw first needs it rather than with the device: where every draw has an effect's
+// program, as in the demo, that saves a compilation at start-up (a tenth of a second on llvmpipe).
+bool GlDevice::BuildFixedFunction() {
+    std::string diagnostics;
+    if (fixedFunctionFailed)
+        return false;
+    if (Failed(fixedFunction.Build(diagnostics))) {
+        LOG_WARNING("The fixed-function program does not build, so nothing is drawn without an effect: " +
+                    diagnostics);
+        fixedFunctionFailed = true;
+        return false;
+    }
+    // Building it left it in use.
+    programInUse = fixedFunction.Program();
+    return true;
+}
+
+bool GlDevice::PrepareDraw() {
+    if (!program && fixedFunction.Program() == 0 && !BuildFixedFunction())
+        return false;
+    ApplyPendingState();
     const GLuint wanted = program ? program->Name() : fixedFunction.Program();
     if (programInUse != wanted) {
         GL_CALL(glUseProgram(wanted));
@@ -381,6 +460,7 @@ void GlDevice::PrepareDraw() {
         GL_CALL(glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer->Name()));
         indicesDirty = false;
     }
+    return true;
 }
 
 Result GlDevice::DrawIndexedPrimitive(std::uint32_t type, std::int32_t baseVertexIndex, std::uint32_t,
@@ -402,7 +482,8 @@ Result GlDevice::DrawIndexedPrimitive(std::uint32_t type, std::int32_t baseVerte
         return kInvalidCall;
     if (primitiveCount == 0)
         return kOk;
-    PrepareDraw();
+    if (!PrepareDraw())
+        return kFail;
     const auto offset = static_cast<std::uintptr_t>(startIndex * indexSize);
     const GLenum indexType = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
     if (GlFrameRecorder* recorder = GlFrameRecorder::Active())

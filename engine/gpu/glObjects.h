@@ -172,6 +172,8 @@ private:
         std::size_t offset; // into `values`, in 4-byte words
         std::size_t words;
         bool dirty;
+        // Whether a value was set since the program was made.
+        bool set;
     };
     Result Store(int uniform, const void* data, std::size_t words, bool integer);
 

@@ -127,7 +127,7 @@ GlProgram::GlProgram(ContextToken context, GLuint name) : context(std::move(cont
         const UniformType type = TypeOf(glType);
         const std::size_t words = WordsOf(type) * size;
         uniforms.push_back({uniformName, type, static_cast<std::uint32_t>(size)});
-        slots.push_back({location, values.size(), words, false});
+        slots.push_back({location, values.size(), words, false, false});
         values.resize(values.size() + words, 0);
     }
 }
@@ -151,7 +151,12 @@ Result GlProgram::Store(int uniform, const void* data, std::size_t words, bool i
     const UniformType type = uniforms[uniform].type;
     if (type == UniformType::Other || IsInteger(type) != integer || words > slot.words || words == 0)
         return kInvalidCall;
+    // A value the program holds already is not sent again; until a first one is sent, the program
+    // holds what its source initialised it with.
+    if (slot.set && std::memcmp(values.data() + slot.offset, data, words * 4) == 0)
+        return kOk;
     std::memcpy(values.data() + slot.offset, data, words * 4);
+    slot.set = true;
     slot.dirty = true;
     anyDirty = true;
     return kOk;

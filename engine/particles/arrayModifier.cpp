@@ -492,28 +492,25 @@ void ArrayModifier::Update(Renderer* renderer) {
     perf::ScopedZone zone(perf::Zone::ArrayModifier);
     if (renderer == nullptr)
         return;
-    templateObject = geometry->GetMesh()->CreateRenderObject();
-    templateObject->world = geometry->GetWorldMatrix();
-    templateObject->worldInverse = geometry->GetWorldInverse();
     ComputeCopies();
     if (!WriteVertices())
         return;
 
-    auto object = boost::make_shared<RenderObject>();
+    RenderObject& object = NextRenderObject(submitted);
     const int drawn = static_cast<int>(copies.size());
-    object->numVertices = drawn * vertexCount;
-    object->primitiveCount = (indexCount / 3) * drawn;
-    object->vertexBuffer = vertexBuffer.Get();
-    object->indexBuffer = indexBuffer.Get();
-    object->declaration = declaration.Get();
-    object->primitiveType = gpu::PrimitiveTriangleList;
+    object.numVertices = drawn * vertexCount;
+    object.primitiveCount = (indexCount / 3) * drawn;
+    object.vertexBuffer = vertexBuffer.Get();
+    object.indexBuffer = indexBuffer.Get();
+    object.declaration = declaration.Get();
+    object.primitiveType = gpu::PrimitiveTriangleList;
     // The layout is the one this modifier wrote, which equals the mesh's for every loaded mesh.
-    object->stride = stride;
-    object->world = templateObject->world;
+    object.stride = stride;
+    object.world = geometry->GetWorldMatrix();
     // Effects that light in object space need the inverse that goes with the borrowed world matrix.
-    object->worldInverse = templateObject->worldInverse;
-    object->material = templateObject->material;
-    renderer->Submit(object);
+    object.worldInverse = geometry->GetWorldInverse();
+    object.material = geometry->GetMesh()->material;
+    renderer->Submit(submitted);
 }
 
 } // namespace engine::gfx

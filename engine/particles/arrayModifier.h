@@ -88,7 +88,8 @@ private:
 
     ArrayModifierInfo info;
     std::vector<math::Matrix4x4> copies;
-    boost::shared_ptr<RenderObject> templateObject;
+    // Submitted every frame, refilled once the queue has let it go.
+    boost::shared_ptr<RenderObject> submitted;
     math::Matrix4x4 objectInverse;
     gpu::Ref<gpu::VertexBuffer> vertexBuffer;
     gpu::Ref<gpu::IndexBuffer> indexBuffer;

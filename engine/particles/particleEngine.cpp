@@ -124,6 +124,8 @@ ParticleBuffers CreateParticleBuffers(int capacity, std::uint32_t vertexBytes,
     if (gpu::Failed(device->CreateVertexDeclaration(elements, &declaration)))
         LOG_ERROR("Failed creating vertex declaration");
     made.declaration = gpu::Ref<gpu::VertexDeclaration>::Adopt(declaration);
+    // Made now, so that the frame the first particle appears in allocates nothing either.
+    made.submitted = boost::make_shared<RenderObject>();
     return made;
 }
 
@@ -180,20 +182,20 @@ Vertex* LockVertices(const ParticleBuffers& buffers) {
     return static_cast<Vertex*>(data);
 }
 
-void SubmitParticles(Renderer& renderer, const ParticleBuffers& buffers,
+void SubmitParticles(Renderer& renderer, ParticleBuffers& buffers,
                      const boost::shared_ptr<Material>& material, int numVertices, int primitiveCount,
                      int stride, const math::Matrix4x4& world) {
-    auto object = boost::make_shared<RenderObject>();
-    object->numVertices = numVertices;
-    object->primitiveCount = primitiveCount;
-    object->vertexBuffer = buffers.vertexBuffer.Get();
-    object->indexBuffer = buffers.indexBuffer.Get();
-    object->declaration = buffers.declaration.Get();
-    object->material = material;
-    object->primitiveType = gpu::PrimitiveTriangleList;
-    object->world = world;
-    object->stride = stride;
-    renderer.Submit(object);
+    RenderObject& object = NextRenderObject(buffers.submitted);
+    object.numVertices = numVertices;
+    object.primitiveCount = primitiveCount;
+    object.vertexBuffer = buffers.vertexBuffer.Get();
+    object.indexBuffer = buffers.indexBuffer.Get();
+    object.declaration = buffers.declaration.Get();
+    object.material = material;
+    object.primitiveType = gpu::PrimitiveTriangleList;
+    object.world = world;
+    object.stride = stride;
+    renderer.Submit(buffers.submitted);
 }
 
 // Angles beyond this many radians leave too few bits for the reduction below.

@@ -20,6 +20,7 @@
 namespace engine::gfx {
 
 struct Material;
+struct RenderObject;
 
 // Where the random factors of new particles come from. Each respawn seeds the particle generator anew
 // and reseeds it before every factor. In a normal run that seed is the low 32 bits of the high-resolution
@@ -46,11 +47,13 @@ private:
     std::uint32_t seed;
 };
 
-// The device objects an emitter draws with; the index buffer is filled once, the vertex buffer every frame.
+// The device objects an emitter draws with; the index buffer is filled once, the vertex buffer every
+// frame, and the render object submitted every frame is refilled once the queue has let it go.
 struct ParticleBuffers {
     gpu::Ref<gpu::VertexBuffer> vertexBuffer;
     gpu::Ref<gpu::IndexBuffer> indexBuffer;
     gpu::Ref<gpu::VertexDeclaration> declaration;
+    boost::shared_ptr<RenderObject> submitted;
 };
 
 // A point source of billboards.

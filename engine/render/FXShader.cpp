@@ -208,8 +208,10 @@ void FXShader::BindParameters() {
 void FXShader::Prepare() {
     if (!quad)
         return;
-    if (Renderer* renderer = ShaderRenderer())
-        renderer->Submit(quadMesh->CreateRenderObject());
+    if (Renderer* renderer = ShaderRenderer()) {
+        quadMesh->FillRenderObject(NextRenderObject(quadObject));
+        renderer->Submit(quadObject);
+    }
 }
 
 int FXShader::BeginPass(unsigned p) {

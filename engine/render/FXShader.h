@@ -89,6 +89,8 @@ private:
     TechniqueHandle technique = nullptr;
     bool quad = false;
     boost::shared_ptr<TVOMesh> quadMesh;
+    // The quad's object, submitted every frame and refilled once the queue has let it go.
+    boost::shared_ptr<RenderObject> quadObject;
     std::vector<TextureSource> textureSources;
 
     static inline unsigned passCount = 0;

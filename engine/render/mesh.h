@@ -23,6 +23,8 @@ public:
     // A new object sharing the mesh's buffers (not referenced again: the mesh keeps them alive) and
     // material; the caller fills in the world matrices.
     virtual boost::shared_ptr<RenderObject> CreateRenderObject();
+    // The same into an object the caller keeps from frame to frame.
+    void FillRenderObject(RenderObject& object) const;
 
     int vertexCount = 0;
     // Triangles: index count / 3.

@@ -1,5 +1,5 @@
 // One drawable submission: the geometry to draw, the material that picks the shaders, and the world
-// matrices at submission time. Made anew every frame by whatever draws and held by the render queue
+// matrices at submission time. Filled every frame by whatever draws and held by the render queue
 // until the next frame begins.
 #pragma once
 
@@ -30,5 +30,11 @@ struct RenderObject {
     // Bytes per vertex in stream 0.
     int stride = 0;
 };
+
+// The object a drawer submits every frame, as new: the queue lets go of last frame's when the renderer
+// begins the next frame, and from then on the drawer holds it alone and refills it instead of
+// allocating another. One still held elsewhere (submitted twice in a frame, kept by a caller) is left
+// as it is and `kept` gets a new one.
+RenderObject& NextRenderObject(boost::shared_ptr<RenderObject>& kept);
 
 } // namespace engine::gfx

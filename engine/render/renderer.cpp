@@ -51,6 +51,7 @@ bool Renderer::Start() {
 
 void Renderer::Stop() {
     backBuffer = {};
+    targetSurfaces.clear();
 }
 
 void Renderer::Update() {
@@ -91,8 +92,9 @@ bool Renderer::RecoverDevice(gpu::Device& device) {
         window->SetupDefaults();
         FetchBackBuffer(device);
     }
-    // Nothing is bound after a reset.
+    // Nothing is bound after a reset, and the targets may have new textures.
     drawState.Forget();
+    targetSurfaces.clear();
     // Cleared first, so that a render target that cannot be rebuilt does not keep every later pass
     // waiting for a reset that already happened.
     deviceLost = false;
@@ -106,6 +108,10 @@ void Renderer::FirstFrameSetup() {
     currentTarget.reset();
     lastFrame = core::ResourceManager::Get()->GetResource<RenderTargetTexture>(kLastFrameName);
     framesStarted = true;
+    // Asked for now, so that the frame of the first copy does not allocate.
+    targetSurfaces.reserve(kMostKeptSurfaces);
+    if (lastFrame && lastFrame->Retrieve() != nullptr)
+        TargetSurface(*lastFrame->Retrieve());
 }
 
 void Renderer::DrawScene(gpu::Device& device) {
@@ -168,24 +174,24 @@ void Renderer::PrepareShaders() {
 }
 
 void Renderer::DrawQueue(gpu::Device& device) {
-    std::vector<BatchEntry> batch;
+    batch.clear();
     Shader* leader = nullptr;
     for (std::size_t i = 0; i < queue.size(); ++i) {
         Shader& shader = *queue[i].shader;
         const bool changed = leader != nullptr && !SharesState(shader, *leader);
         const bool retarget = shader.GetRenderTarget() != currentTarget;
         if ((changed || retarget) && leader != nullptr)
-            Flush(*leader, batch);
+            Flush(*leader);
         batch.push_back({queue[i].object, &shader});
         if (retarget)
             SwitchTarget(device, shader);
         leader = &shader;
     }
     if (leader != nullptr)
-        Flush(*leader, batch);
+        Flush(*leader);
 }
 
-void Renderer::Flush(Shader& leader, std::vector<BatchEntry>& batch) {
+void Renderer::Flush(Shader& leader) {
     // Passes are begun and ended on the leader; each entry draws with its own shader's parameters.
     perf::ScopedZone binding(perf::Zone::Binding);
     const int passCount = leader.BeginPass(0);
@@ -217,6 +223,7 @@ void Renderer::RefreshLastFrame(gpu::Device& device) {
 void Renderer::Present(gpu::Device& device) {
     if (!gpu::Failed(device.Present()))
         return;
+    targetSurfaces.clear();
     core::ResourceManager::Get()->OnLostDevice();
     deviceLost = true;
     LOG_WARNING("D3DDevice lost");
@@ -226,11 +233,21 @@ void Renderer::CopyBackBufferInto(gpu::Device& device, RenderTargetTexture* targ
     // A target whose texture could not be made (or is gone with the device) receives nothing.
     if (target == nullptr || !backBuffer || target->Retrieve() == nullptr)
         return;
+    if (gpu::Surface* surface = TargetSurface(*target->Retrieve()))
+        device.StretchRect(backBuffer.Get(), surface, gpu::FilterLinear);
+}
+
+gpu::Surface* Renderer::TargetSurface(gpu::Texture& texture) {
+    for (const KeptSurface& kept : targetSurfaces)
+        if (kept.texture.Get() == &texture)
+            return kept.surface.Get();
     gpu::Surface* surface = nullptr;
-    if (gpu::Failed(target->Retrieve()->GetSurfaceLevel(0, &surface)) || surface == nullptr)
-        return;
-    device.StretchRect(backBuffer.Get(), surface, gpu::FilterLinear);
-    surface->Release();
+    if (gpu::Failed(texture.GetSurfaceLevel(0, &surface)) || surface == nullptr)
+        return nullptr;
+    if (targetSurfaces.size() >= kMostKeptSurfaces)
+        targetSurfaces.clear();
+    targetSurfaces.push_back({gpu::Ref<gpu::Texture>(&texture), gpu::Ref<gpu::Surface>::Adopt(surface)});
+    return surface;
 }
 
 void Renderer::ClearTargetAndDepth(gpu::Device& device) {

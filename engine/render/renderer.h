@@ -64,12 +64,14 @@ private:
     void DrawScene(gpu::Device& device);
     void PrepareShaders();
     void DrawQueue(gpu::Device& device);
-    void Flush(Shader& leader, std::vector<BatchEntry>& batch);
+    void Flush(Shader& leader);
     void SwitchTarget(gpu::Device& device, Shader& shader);
     void RefreshLastFrame(gpu::Device& device);
     void Present(gpu::Device& device);
     // Stretches the back buffer into level 0 of the target's texture, when both exist.
     void CopyBackBufferInto(gpu::Device& device, core::resources::RenderTargetTexture* target);
+    // Level 0 of a render-target texture, asked of the device once and kept.
+    gpu::Surface* TargetSurface(gpu::Texture& texture);
     void ClearTargetAndDepth(gpu::Device& device);
     void FetchBackBuffer(gpu::Device& device);
 
@@ -79,6 +81,17 @@ private:
     gpu::Ref<gpu::Surface> backBuffer;
     DrawStateCache drawState;
     std::vector<QueueEntry> queue;
+    // Kept between frames with its storage, so that batching allocates nothing once it has grown.
+    std::vector<BatchEntry> batch;
+    // The surfaces of the render targets copied into, each with its texture so that neither goes
+    // while it is kept; let go when the device is lost or reset, or the renderer stops.
+    struct KeptSurface {
+        gpu::Ref<gpu::Texture> texture;
+        gpu::Ref<gpu::Surface> surface;
+    };
+    std::vector<KeptSurface> targetSurfaces;
+    // More targets than a demo uses: textures replaced over a long run stop being kept.
+    static constexpr std::size_t kMostKeptSurfaces = 16;
 
     // Set up by the first frame that reaches the drawing steps, then kept.
     bool framesStarted = false;

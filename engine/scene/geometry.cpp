@@ -31,11 +31,12 @@ math::Matrix4x4 Geometry::GetLocalInverse() {
 void Geometry::Update(Renderer* renderer) {
     if (renderer == nullptr || !mesh)
         return;
-    boost::shared_ptr<RenderObject> object = mesh->CreateRenderObject();
+    RenderObject& object = NextRenderObject(submitted);
+    mesh->FillRenderObject(object);
     RefreshParentMatrices();
-    object->world = GetWorldMatrix();
-    object->worldInverse = GetWorldInverse();
-    renderer->Submit(object);
+    object.world = GetWorldMatrix();
+    object.worldInverse = GetWorldInverse();
+    renderer->Submit(submitted);
 }
 
 } // namespace engine::gfx

@@ -10,6 +10,7 @@
 namespace engine::gfx {
 
 class Mesh;
+struct RenderObject;
 
 class Geometry : public Spatial {
 public:
@@ -28,6 +29,8 @@ public:
 
 private:
     boost::shared_ptr<Mesh> mesh;
+    // Submitted every frame, refilled once the queue has let it go.
+    boost::shared_ptr<RenderObject> submitted;
 };
 
 } // namespace engine::gfx
