@@ -41,9 +41,12 @@ constexpr int kMostFramesPerSecond = 1000;
 constexpr std::uint32_t kPresentImmediately = 0x80000000u;
 // The capture's seed: a benchmark draws the particles a capture shows.
 constexpr std::uint32_t kParticleSeed = 0x51A7E5EDu;
-// Replays of a scene's recorded frame: a few at once, then one after each later frame of the scene,
-// up to the most.
-constexpr int kFirstReplays = 5;
+// Frames recorded in a scene: one per this many frames measured, at least one and at most the most.
+constexpr std::size_t kFramesPerRecording = 12;
+constexpr std::size_t kMostRecordings = 5;
+// Replays: a few of each recorded frame at once, then one after each later frame of the scene, of
+// the recorded frames in turn, up to the most.
+constexpr int kFirstReplays = 3;
 constexpr std::size_t kMostReplays = 60;
 // Channel steps within which the replay's picture counts as the engine's.
 constexpr int kPictureTolerance = 4;
@@ -210,11 +213,11 @@ void FrameMeter::Update() {
     if (FollowScene() && !sceneDone) {
         SceneFigures& scene = figures.scenes.back();
         scene.frames.push_back(frame);
-        if (frame.recorded) {
+        if (frame.recorded)
             StartReplay(scene);
-        } else if (replay && scene.replayFrames.size() < kMostReplays) {
-            replay->Play(1, scene.replayFrames);
-        } else if (scene.frames.size() == RecordedFrame()) {
+        else
+            PlayNextReplay(scene);
+        if (RecordsFrame(scene.frames.size())) {
             recorder.Begin();
             recording = true;
         }
@@ -257,7 +260,8 @@ bool FrameMeter::FollowScene() {
         recorder.End();
         recording = false;
     }
-    replay.reset();
+    replays.clear();
+    nextReplay = 0;
     const std::size_t index = figures.scenes.size();
     if (!scenes.empty() && index >= scenes.size()) {
         core::Kernel::Get()->Quit();
@@ -273,26 +277,44 @@ bool FrameMeter::FollowScene() {
     return true;
 }
 
-std::size_t FrameMeter::RecordedFrame() const {
+bool FrameMeter::RecordsFrame(std::size_t index) const {
     std::size_t expected = static_cast<std::size_t>(settings.framesPerSecond);
-    const std::size_t index = figures.scenes.size() - 1;
+    const std::size_t scene = figures.scenes.size() - 1;
     if (settings.framesPerScene)
         expected = static_cast<std::size_t>(*settings.framesPerScene);
-    else if (index < scenes.size())
-        expected = static_cast<std::size_t>(scenes[index].seconds * settings.framesPerSecond);
-    return std::max<std::size_t>(1, expected / 2);
+    else if (scene < scenes.size())
+        expected = static_cast<std::size_t>(scenes[scene].seconds * settings.framesPerSecond);
+    // The middles of equal parts of the scene; never its first frame, which makes what the scene
+    // needs the first time.
+    const std::size_t recordings =
+        std::clamp<std::size_t>(expected / kFramesPerRecording, 1, kMostRecordings);
+    for (std::size_t part = 0; part < recordings; ++part)
+        if (index == std::max<std::size_t>(1, (2 * part + 1) * expected / (2 * recordings)))
+            return true;
+    return false;
 }
 
 void FrameMeter::StartReplay(SceneFigures& scene) {
     recording = false;
     std::vector<std::uint8_t> drawn, replayed;
     const bool drawnRead = PicturesReadable() && ReadPicture(drawn);
-    replay = std::make_unique<gpu::GlFrameReplay>(recorder.End(), core::CWin32Window::Get()->window);
+    auto& replay = replays.emplace_back(
+        std::make_unique<gpu::GlFrameReplay>(recorder.End(), core::CWin32Window::Get()->window));
     replay->Play(kFirstReplays, scene.replayFrames);
-    if (drawnRead && ReadPicture(replayed))
-        scene.replayPicture = Compare(drawn, replayed);
-    scene.replayCalls = replay->Calls();
-    scene.replayDraws = replay->Draws();
+    if (drawnRead && ReadPicture(replayed)) {
+        const PictureDifference difference = Compare(drawn, replayed);
+        if (!scene.replayPicture || difference.largest > scene.replayPicture->largest)
+            scene.replayPicture = difference;
+    }
+    scene.replayCalls.push_back(replay->Calls());
+    scene.replayDraws.push_back(replay->Draws());
+}
+
+void FrameMeter::PlayNextReplay(SceneFigures& scene) {
+    if (replays.empty() || scene.replayFrames.size() >= kMostReplays)
+        return;
+    replays[nextReplay % replays.size()]->Play(1, scene.replayFrames);
+    ++nextReplay;
 }
 
 void FrameMeter::MoveOn(const SceneFigures&) {

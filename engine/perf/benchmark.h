@@ -1,8 +1,8 @@
 // A benchmark from the engine's side: what the program asked for (UseBenchmark, SetBenchmarkScenes),
 // the window it implies, the start-up as it is split into zones, and the module that ends every frame
-// with a wait for the GPU, times it, follows the scenes, records one frame of each and replays it
-// between the scene's later frames, so that both are measured under the same load on the machine,
-// then moves on to the next scene when enough frames are measured.
+// with a wait for the GPU, times it, follows the scenes, records a few frames spread over each and
+// replays them in turn between the scene's later frames, so that both are measured under the same load
+// on the machine, then moves on to the next scene when enough frames are measured.
 #pragma once
 
 #include "gpu/glFrameRecording.h"
@@ -39,8 +39,8 @@ public:
 
     bool Start() override { return true; }
     void Update() override;
-    // Lets the replay go while the device still has its context: this module stops after the screen.
-    void Stop() override { replay.reset(); }
+    // Lets the replays go while the device still has its context: this module stops after the screen.
+    void Stop() override { replays.clear(); }
 
     // Start-up ends, and the first frame begins, now.
     void BeginFrames();
@@ -51,9 +51,12 @@ private:
     bool FollowScene();
     // Makes the recorded frame a replay and plays it the first times.
     void StartReplay(SceneFigures& scene);
+    // One replay after a frame of the scene, of each recorded frame in turn.
+    void PlayNextReplay(SceneFigures& scene);
     void MoveOn(const SceneFigures& scene);
-    // The frame of the scene to record, counted from 0.
-    std::size_t RecordedFrame() const;
+    // Whether the frame of the scene counted from 0 is one to record: a few, spread over the scene,
+    // so that the replays show what the scene shows on the whole.
+    bool RecordsFrame(std::size_t index) const;
 
     const BenchmarkSettings& settings;
     std::vector<BenchmarkScene> scenes;
@@ -67,7 +70,8 @@ private:
     std::int64_t framesBegin = 0;
     std::int64_t frameStart = 0;
     gpu::GlFrameRecorder recorder;
-    std::unique_ptr<gpu::GlFrameReplay> replay;
+    std::vector<std::unique_ptr<gpu::GlFrameReplay>> replays;
+    std::size_t nextReplay = 0;
 };
 
 class BenchmarkSession {

@@ -242,6 +242,13 @@ void JsonSummary(std::ostream& out, const Summary& s) {
             << ", \"driverSteadyTotal\": " << s.steadyDriverAllocations << "}";
 }
 
+std::string Listed(const std::vector<std::size_t>& values, const char* separator = "/") {
+    std::string text;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        text += (i == 0 ? "" : separator) + std::to_string(values[i]);
+    return text;
+}
+
 std::string Escaped(const std::string& text) {
     std::string escaped;
     for (char c : text) {
@@ -278,7 +285,8 @@ void PrintReport(const BenchmarkFigures& figures, std::ostream& out) {
     for (const SceneFigures& scene : figures.scenes) {
         if (scene.replayFrames.empty())
             continue;
-        out << Format(" scene %d %zu calls, %zu draws", scene.number, scene.replayCalls, scene.replayDraws);
+        out << Format(" scene %d %zu frames of %s calls, %s draws", scene.number, scene.replayCalls.size(),
+                      Listed(scene.replayCalls).c_str(), Listed(scene.replayDraws).c_str());
         if (scene.replayPicture)
             out << Format(" (picture: largest difference %d, %.2f%% of pixels apart)",
                           scene.replayPicture->largest, 100.0 * scene.replayPicture->differingShare);
@@ -318,8 +326,9 @@ bool WriteJson(const BenchmarkFigures& figures, const std::string& path) {
         const SceneFigures& scene = figures.scenes[i];
         out << Format("    {\"scene\": %d, ", scene.number);
         JsonSummary(out, Summarise(scene));
-        out << Format(", \"replay\": {\"frames\": %zu, \"calls\": %zu, \"draws\": %zu",
-                      scene.replayFrames.size(), scene.replayCalls, scene.replayDraws);
+        out << Format(", \"replay\": {\"recorded\": %zu, \"frames\": %zu, \"calls\": [%s], \"draws\": [%s]",
+                      scene.replayCalls.size(), scene.replayFrames.size(),
+                      Listed(scene.replayCalls, ", ").c_str(), Listed(scene.replayDraws, ", ").c_str());
         if (scene.replayPicture)
             out << Format(", \"pictureLargestDifference\": %d, \"pictureDifferingShare\": %.6f",
                           scene.replayPicture->largest, scene.replayPicture->differingShare);

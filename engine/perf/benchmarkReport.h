@@ -33,10 +33,11 @@ struct PictureDifference {
 struct SceneFigures {
     int number = 0;
     std::vector<FrameSample> frames;
-    // The replay of one recorded frame of the scene.
+    // The replays of the frames recorded across the scene, in turn: their times, the calls and draws
+    // of each recorded frame, and the largest difference of a replayed picture from the engine's.
     std::vector<std::int64_t> replayFrames;
-    std::size_t replayCalls = 0;
-    std::size_t replayDraws = 0;
+    std::vector<std::size_t> replayCalls;
+    std::vector<std::size_t> replayDraws;
     std::optional<PictureDifference> replayPicture;
 };
 

@@ -34,7 +34,7 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 int Number(const std::string& line, const std::string& key) {
     std::smatch match;
-    if (!std::regex_search(line, match, std::regex("\"" + key + "\": (-?[0-9]+)")))
+    if (!std::regex_search(line, match, std::regex("\"" + key + "\": \\[?(-?[0-9]+)")))
         return -1000;
     return std::stoi(match[1].str());
 }
