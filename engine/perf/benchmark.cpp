@@ -223,7 +223,7 @@ void FrameMeter::Update() {
         }
         if (settings.framesPerScene &&
             scene.frames.size() >= static_cast<std::size_t>(*settings.framesPerScene))
-            MoveOn(scene);
+            MoveOn();
     }
     TakeZoneTimes();
     TakeZoneEntries();
@@ -317,7 +317,7 @@ void FrameMeter::PlayNextReplay(SceneFigures& scene) {
     ++nextReplay;
 }
 
-void FrameMeter::MoveOn(const SceneFigures&) {
+void FrameMeter::MoveOn() {
     sceneDone = true;
     const std::size_t index = figures.scenes.size() - 1;
     // Without a list nothing says where the next scene begins: the rest of this one plays uncounted.

@@ -53,7 +53,7 @@ private:
     void StartReplay(SceneFigures& scene);
     // One replay after a frame of the scene, of each recorded frame in turn.
     void PlayNextReplay(SceneFigures& scene);
-    void MoveOn(const SceneFigures& scene);
+    void MoveOn();
     // Whether the frame of the scene counted from 0 is one to record: a few, spread over the scene,
     // so that the replays show what the scene shows on the whole.
     bool RecordsFrame(std::size_t index) const;
