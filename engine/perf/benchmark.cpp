@@ -44,10 +44,12 @@ constexpr std::uint32_t kParticleSeed = 0x51A7E5EDu;
 // Frames recorded in a scene: one per this many frames measured, at least one and at most the most.
 constexpr std::size_t kFramesPerRecording = 12;
 constexpr std::size_t kMostRecordings = 5;
-// Replays: a few of each recorded frame at once, then one after each later frame of the scene, of
-// the recorded frames in turn, up to the most.
+// Replays: a few of each recorded frame at once, then, of the recorded frames in turn, one after
+// every few later frames of the scene, so that about this many spread over the whole scene; never more
+// than the most.
 constexpr int kFirstReplays = 3;
-constexpr std::size_t kMostReplays = 60;
+constexpr std::size_t kSpreadReplays = 80;
+constexpr std::size_t kMostReplays = 100;
 // Channel steps within which the replay's picture counts as the engine's.
 constexpr int kPictureTolerance = 4;
 
@@ -277,13 +279,17 @@ bool FrameMeter::FollowScene() {
     return true;
 }
 
-bool FrameMeter::RecordsFrame(std::size_t index) const {
-    std::size_t expected = static_cast<std::size_t>(settings.framesPerSecond);
+std::size_t FrameMeter::ExpectedFrames() const {
     const std::size_t scene = figures.scenes.size() - 1;
     if (settings.framesPerScene)
-        expected = static_cast<std::size_t>(*settings.framesPerScene);
-    else if (scene < scenes.size())
-        expected = static_cast<std::size_t>(scenes[scene].seconds * settings.framesPerSecond);
+        return static_cast<std::size_t>(*settings.framesPerScene);
+    if (scene < scenes.size())
+        return static_cast<std::size_t>(scenes[scene].seconds * settings.framesPerSecond);
+    return static_cast<std::size_t>(settings.framesPerSecond);
+}
+
+bool FrameMeter::RecordsFrame(std::size_t index) const {
+    const std::size_t expected = ExpectedFrames();
     // The middles of equal parts of the scene; never its first frame, which makes what the scene
     // needs the first time.
     const std::size_t recordings =
@@ -311,7 +317,8 @@ void FrameMeter::StartReplay(SceneFigures& scene) {
 }
 
 void FrameMeter::PlayNextReplay(SceneFigures& scene) {
-    if (replays.empty() || scene.replayFrames.size() >= kMostReplays)
+    const std::size_t every = std::max<std::size_t>(1, ExpectedFrames() / kSpreadReplays);
+    if (replays.empty() || scene.replayFrames.size() >= kMostReplays || scene.frames.size() % every != 0)
         return;
     replays[nextReplay % replays.size()]->Play(1, scene.replayFrames);
     ++nextReplay;

@@ -54,6 +54,8 @@ private:
     // One replay after a frame of the scene, of each recorded frame in turn.
     void PlayNextReplay(SceneFigures& scene);
     void MoveOn();
+    // How many frames the scene will measure, as far as anything says.
+    std::size_t ExpectedFrames() const;
     // Whether the frame of the scene counted from 0 is one to record: a few, spread over the scene,
     // so that the replays show what the scene shows on the whole.
     bool RecordsFrame(std::size_t index) const;
