@@ -64,6 +64,8 @@ const Case kSceneCases[] = {
     {"stringDump.lua", ":1: attempt to call field 'dump' (a nil value)"},
     {"endlessLoop.lua", ":1: instruction limit of 10000000 exceeded"},
     {"growingString.lua", ": memory limit of 33554432 bytes exceeded"},
+    {"sharedCurve.lua", ": read limit of 4000000 table elements exceeded"},
+    {"sharedName.lua", ": read limit of 16777216 bytes of text exceeded"},
     {"zeroLength.lua", ": length must be a whole number from 1 to 1073741824"},
     {"unknownObjectType.lua",
      ": objects[1].type must be \"Mesh\", \"Lamp\" or \"Empty\" (the camera is scene.camera)"},

@@ -46,12 +46,14 @@ void LuaValue::RequireTable() const {
 
 LuaValue LuaValue::Field(const std::string& key) const {
     RequireTable();
+    ChargeRead(state, file, 1);
     lua_getfield(state, index, key.c_str());
     return LuaValue(state, file, path.empty() ? key : path + "." + key);
 }
 
 LuaValue LuaValue::Element(int number) const {
     RequireTable();
+    ChargeRead(state, file, 1);
     lua_rawgeti(state, index, number);
     return LuaValue(state, file, path + "[" + std::to_string(number) + "]");
 }
@@ -60,6 +62,7 @@ int LuaValue::Length() const {
     RequireTable();
     int length = 0;
     for (;; ++length) {
+        ChargeRead(state, file, 1);
         lua_rawgeti(state, index, length + 1);
         const bool present = !lua_isnil(state, -1);
         lua_pop(state, 1);
@@ -79,7 +82,15 @@ std::vector<std::string> LuaValue::Keys() const {
             lua_pop(state, 1);
             Fail("must use names as keys, not " + type + "s");
         }
-        keys.emplace_back(lua_tostring(state, -1));
+        std::size_t keyLength = 0;
+        const char* key = lua_tolstring(state, -1, &keyLength);
+        try {
+            ChargeRead(state, file, 1, keyLength);
+        } catch (const BuildError&) {
+            lua_pop(state, 1);
+            throw;
+        }
+        keys.emplace_back(key, keyLength);
     }
     std::sort(keys.begin(), keys.end());
     return keys;
@@ -106,6 +117,7 @@ std::string LuaValue::String() const {
         Fail("must be a string, not " + TypeName());
     std::size_t length = 0;
     const char* text = lua_tolstring(state, index, &length);
+    ChargeRead(state, file, 0, length);
     return std::string(text, length);
 }
 

@@ -141,6 +141,8 @@ void Sandbox::Run(const std::filesystem::path& file) {
     const std::string name = file.string();
     budget.enforced = true;
     budget.instructions = 0;
+    budget.elementsRead = 0;
+    budget.textRead = 0;
     lua_sethook(state, CountInstructions, LUA_MASKCOUNT, kHookInterval);
     // Lua 5.1 runs precompiled chunks without verifying them: only source text is taken.
     int status = LUA_ERRSYNTAX;
@@ -167,6 +169,18 @@ void Sandbox::Run(const std::filesystem::path& file) {
     lua_pop(state, 1);
     budget.memoryExceeded = false;
     throw BuildError(reason);
+}
+
+void ChargeRead(lua_State* state, const std::string& file, long elements, std::size_t textBytes) {
+    Sandbox::Budget& budget = BudgetOf(state);
+    budget.elementsRead += elements;
+    budget.textRead += textBytes;
+    if (budget.elementsRead > kDescriptionReadLimit)
+        throw BuildError(file + ": read limit of " + std::to_string(kDescriptionReadLimit) +
+                         " table elements exceeded");
+    if (budget.textRead > kDescriptionTextLimit)
+        throw BuildError(file + ": read limit of " + std::to_string(kDescriptionTextLimit) +
+                         " bytes of text exceeded");
 }
 
 } // namespace quorvel::build

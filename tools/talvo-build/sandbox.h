@@ -22,6 +22,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What reading a description's result may take, counted from each Run. Tables that refer to one another
+// cost little to build and can make a reader walk them without end (a thousand objects that all name
+// one curve of a million keys), and no instruction or memory limit sees the reading. Every table element
+// read counts, and so does the text of every string and key copied out. The largest shipped scene reads
+// about 72,000 elements and a kilobyte of text; the limits leave room for curves of several hundred
+// thousand keys.
+constexpr long kDescriptionReadLimit = 4'000'000;
+constexpr std::size_t kDescriptionTextLimit = std::size_t{16} << 20;
+
 class Sandbox {
 public:
     Sandbox();
@@ -40,6 +49,8 @@ public:
         bool enforced = true;
         bool memoryExceeded = false;
         long instructions = 0;
+        long elementsRead = 0;
+        std::size_t textRead = 0;
     };
 
 private:
@@ -49,5 +60,9 @@ private:
     Budget budget;
     lua_State* state = nullptr;
 };
+
+// Charges reading the result of the description last run in `state`; past a limit, throws BuildError
+// "file: read limit of N table elements exceeded" (or "... bytes of text ...").
+void ChargeRead(lua_State* state, const std::string& file, long elements, std::size_t textBytes = 0);
 
 } // namespace quorvel::build

@@ -124,7 +124,8 @@ std::set<std::string> CompileMeshes(const LuaValue& meshes, const Description& d
 
         std::vector<std::string> textureNames;
         const LuaValue list = mesh.Field("textures");
-        for (int i = 1; !list.IsNil() && i <= list.Length(); ++i) {
+        const int textureCount = list.IsNil() ? 0 : list.Length();
+        for (int i = 1; i <= textureCount; ++i) {
             const LuaValue entry = list.Element(i);
             const std::string texture = entry.String();
             const auto local = textures.find(texture);
@@ -227,7 +228,8 @@ void CompileScene(const fs::path& file, ContentContext& context) {
         objects.push_back(ReadObject(scene.Field("camera"), kCameraName, meshes));
     for (const char* list : {"lamps", "objects"}) {
         const LuaValue entries = scene.Field(list);
-        for (int i = 1; !entries.IsNil() && i <= entries.Length(); ++i) {
+        const int count = entries.IsNil() ? 0 : entries.Length();
+        for (int i = 1; i <= count; ++i) {
             const LuaValue object = entries.Element(i);
             object.RequireTable();
             const std::string type = list == std::string("lamps") ? "Lamp" : object.Field("type").String();
