@@ -16,6 +16,7 @@
 #include "platform/cursor.h"
 #include "platform/messageBox.h"
 #include "platform/window.h"
+#include "render/deviceLossInjection.h"
 #include "render/effectPool.h"
 #include "render/renderer.h"
 #include "resources/TVOMesh.h"
@@ -27,6 +28,7 @@
 #include <boost/make_shared.hpp>
 
 #include <memory>
+#include <optional>
 
 namespace engine {
 
@@ -39,6 +41,7 @@ constexpr int kRendererModuleId = 10;
 constexpr int kCurvePlayerModuleId = 15;
 constexpr int kCaptureModuleId = 16;
 constexpr int kBenchmarkModuleId = 17;
+constexpr int kDeviceLossInjectionModuleId = 18;
 constexpr std::uint32_t kAudioVersion = 0x0203;
 constexpr int kMusicPreBufferMs = 500;
 const char kMusicFile[] = "data/dark_ages.xm";
@@ -90,6 +93,7 @@ void DeleteEngineModules() {
     core::Module* input = kernel->GetModule(kInputModuleId);
     core::Module* screen = kernel->GetModule(kScreenModuleId);
     core::Module* renderer = kernel->GetModule(kRendererModuleId);
+    delete kernel->GetModule(kDeviceLossInjectionModuleId);
 
     DeleteSingleton<gfx::IPOFile>();
     delete input;
@@ -107,7 +111,10 @@ void DeleteEngineModules() {
 // StartApplication's main loop as a capture: the timer on fixed steps, every frame and its music into
 // the output, which is completed only after the engine has shut down cleanly.
 void RunCapture() {
-    capture::Session session(startSeconds);
+    capture::Session session(startSeconds, [] {
+        const gfx::Renderer* renderer = FindRenderer();
+        return renderer == nullptr || !renderer->IsDeviceLost();
+    });
     core::Kernel* kernel = core::Kernel::Get();
     kernel->AddModule(core::Timer::Get(), kTimerModuleId);
     kernel->AddModule(&session.Grabber(), kCaptureModuleId);
@@ -160,6 +167,8 @@ void CreateTALVOWindow(const WindowSettings& settings) {
         perf::ScopedZone zone(perf::Zone::SceneFiles);
         kernel->AddModule(gfx::IPOFile::Get(), kCurvePlayerModuleId);
     }
+    if (const std::optional<double> lossTime = gfx::DeviceLossInjection::RequestedTime())
+        kernel->AddModule(new gfx::DeviceLossInjection(*lossTime), kDeviceLossInjectionModuleId);
     core::CWin32Window::Get()->clearColor = 0;
 }
 

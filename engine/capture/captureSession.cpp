@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 namespace engine {
 
@@ -107,11 +108,11 @@ WindowSettings CaptureWindow(const WindowSettings& asked) {
     return window;
 }
 
-Session::Session(double startSeconds)
+Session::Session(double startSeconds, std::function<bool()> pictureShown)
     : settings(*requested), startSeconds(StartFixedSteps(settings.framesPerSecond, startSeconds)),
       sink(OpenSink(settings)), music(ReadMusic(), settings.framesPerSecond, this->startSeconds),
       progress(stderr, settings.showProgress, ExpectedFrames(settings, this->startSeconds)),
-      grabber(*sink, music, progress, settings) {}
+      grabber(*sink, music, progress, settings, std::move(pictureShown)) {}
 
 void Session::Finish() {
     progress.Finish();

@@ -12,6 +12,7 @@
 #include <engine/capture.h>
 #include <engine/windowSettings.h>
 
+#include <functional>
 #include <memory>
 
 namespace engine::capture {
@@ -25,7 +26,8 @@ class Session {
 public:
     // Reads the music, opens the output and sets the timer to fixed steps from startSeconds (moved to
     // the first frame at or after it). Throws Exception when the music or the output fail.
-    explicit Session(double startSeconds);
+    // `pictureShown` as the frame grabber takes it.
+    Session(double startSeconds, std::function<bool()> pictureShown);
 
     // The module to register for the main loop.
     core::Module& Grabber() { return grabber; }

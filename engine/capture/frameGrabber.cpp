@@ -6,6 +6,8 @@
 #include "gpu/device.h"
 #include "platform/window.h"
 
+#include <utility>
+
 namespace engine::capture {
 
 namespace {
@@ -16,8 +18,9 @@ constexpr double kEndTolerance = 1e-9;
 } // namespace
 
 FrameGrabber::FrameGrabber(FrameSink& sink, OfflineMusic& music, ProgressLine& progress,
-                           const CaptureSettings& settings)
-    : sink(sink), music(music), progress(progress), settings(settings) {
+                           const CaptureSettings& settings, std::function<bool()> pictureShown)
+    : sink(sink), music(music), progress(progress), settings(settings),
+      pictureShown(std::move(pictureShown)) {
     name = L"Capture";
     priority = kPriority;
 }
@@ -43,6 +46,12 @@ void FrameGrabber::Update() {
 }
 
 void FrameGrabber::Grab() {
+    if (!rgba.empty() && !pictureShown()) {
+        sink.Picture(rgba, settings.width, settings.height);
+        sink.Sound(music.NextFrame());
+        ++frames;
+        return;
+    }
     gpu::Device* device = core::CWin32Window::Get()->device;
     gpu::Surface* backBuffer = nullptr;
     if (device == nullptr || gpu::Failed(device->GetRenderTarget(0, &backBuffer)) || backBuffer == nullptr)

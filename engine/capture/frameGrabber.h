@@ -13,6 +13,7 @@
 #include <engine/module.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -23,8 +24,10 @@ public:
     // After the renderer (6000), before the input snapshot and the program's modules.
     static constexpr int kPriority = 6500;
 
+    // `pictureShown` tells whether the renderer's pass ended with its picture presented; a frame it
+    // could not show (the device is lost) repeats the last picture shown, as the screen does.
     FrameGrabber(FrameSink& sink, OfflineMusic& music, ProgressLine& progress,
-                 const CaptureSettings& settings);
+                 const CaptureSettings& settings, std::function<bool()> pictureShown);
 
     bool Start() override { return true; }
     void Update() override;
@@ -41,6 +44,7 @@ private:
     OfflineMusic& music;
     ProgressLine& progress;
     const CaptureSettings& settings;
+    std::function<bool()> pictureShown;
     std::int64_t frames = 0;
     std::vector<std::uint8_t> rgba;
     std::optional<core::Exception> failure;

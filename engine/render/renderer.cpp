@@ -59,8 +59,10 @@ void Renderer::Update() {
     gpu::Device* device = core::CWin32Window::Get()->device;
     if (device == nullptr)
         return;
-    if (deviceLost && !RecoverDevice(*device))
+    if (deviceLost && !RecoverDevice(*device)) {
+        KeepSceneMoving();
         return;
+    }
     // A renderer started before the window had its device asks for the back buffer now.
     if (!backBuffer)
         FetchBackBuffer(*device);
@@ -100,6 +102,14 @@ bool Renderer::RecoverDevice(gpu::Device& device) {
     deviceLost = false;
     core::ResourceManager::Get()->OnResetDevice();
     return true;
+}
+
+void Renderer::KeepSceneMoving() {
+    // Animations and particles step by the time since the last pass: a walk skipped here would leave
+    // the scene behind the music for the rest of the demo. What it submits cannot be drawn.
+    root->Update(this);
+    queue.clear();
+    LastFrameDue();
 }
 
 void Renderer::FirstFrameSetup() {
@@ -211,13 +221,18 @@ void Renderer::SwitchTarget(gpu::Device& device, Shader& shader) {
     currentTarget = shader.GetRenderTarget();
 }
 
-void Renderer::RefreshLastFrame(gpu::Device& device) {
+bool Renderer::LastFrameDue() {
     copyTimer += core::Timer::Get()->SinceLast();
     if (copyTimer <= kLastFramePeriod)
-        return;
-    CopyBackBufferInto(device, lastFrame.get());
+        return false;
     while (copyTimer > kLastFramePeriod)
         copyTimer -= kLastFramePeriod;
+    return true;
+}
+
+void Renderer::RefreshLastFrame(gpu::Device& device) {
+    if (LastFrameDue())
+        CopyBackBufferInto(device, lastFrame.get());
 }
 
 void Renderer::Present(gpu::Device& device) {

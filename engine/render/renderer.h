@@ -1,6 +1,7 @@
 // The renderer module: once per pass it walks the scene so geometry submits render objects, sorts and
 // draws the queue in batches that share shader state, stretches the back buffer into render targets
-// and (at most 25 times a second) into "lastFrame", presents, and recovers a lost device.
+// and (at most 25 times a second) into "lastFrame", presents, and recovers a lost device, keeping the
+// scene moving while it waits.
 #pragma once
 
 #include "gpu/device.h"
@@ -60,12 +61,16 @@ public:
 private:
     // Step by step, one frame: recover the device, draw, present.
     bool RecoverDevice(gpu::Device& device);
+    // A pass while the device is lost: the scene is walked and the copy clock kept, nothing drawn.
+    void KeepSceneMoving();
     void FirstFrameSetup();
     void DrawScene(gpu::Device& device);
     void PrepareShaders();
     void DrawQueue(gpu::Device& device);
     void Flush(Shader& leader);
     void SwitchTarget(gpu::Device& device, Shader& shader);
+    // Adds the pass's time to the copy clock; true when "lastFrame" is due a copy.
+    bool LastFrameDue();
     void RefreshLastFrame(gpu::Device& device);
     void Present(gpu::Device& device);
     // Stretches the back buffer into level 0 of the target's texture, when both exist.

@@ -153,6 +153,44 @@ TEST(Capture, ACaptureFromSceneThreeBeginsWithWhatACaptureFromTheStartShowsThere
     EXPECT_TRUE(SoundBytes("late") == SoundBytes("whole", eightFrames, 2 * eightFrames / 8));
 }
 
+TEST(Capture, ADeviceLostMidwayComesBackToThePictureOfARunWithoutTheLoss) {
+    ScopedLogDirectory folder;
+    WriteCaptureFixture({30, 6, 6, 6, 6, 6, 6, 6, 6});
+    const std::string options = " --size 64x48 --fps 24 --frames 30";
+    ASSERT_EQ(RunProgram("--capture plain" + options), 0) << ReadFile("program.out");
+    // Frame 12 is drawn at half a second (frame n at n / 24 s): its Present fails, so it is never
+    // shown, and the capture repeats the last picture shown until the device is back.
+    setenv("QUORVEL_LOSE_DEVICE_AT", "0.5", 1);
+    const int exitCode = RunProgram("--capture lost" + options);
+    unsetenv("QUORVEL_LOSE_DEVICE_AT");
+    ASSERT_EQ(exitCode, 0) << ReadFile("program.out");
+
+    for (int frame = 1; frame <= 11; ++frame)
+        EXPECT_TRUE(Frame("lost", frame) == Frame("plain", frame)) << frame;
+    int back = 12;
+    while (back <= 30 && Frame("lost", back) == Frame("plain", 11))
+        ++back;
+    EXPECT_GT(back, 12) << "no frame was lost";
+    EXPECT_LE(back, 15) << "the device stayed lost";
+    // From then on the scene is where it would be without the loss: it went on moving meanwhile.
+    for (int frame = back; frame <= 30; ++frame)
+        EXPECT_TRUE(Frame("lost", frame) == Frame("plain", frame)) << frame;
+    EXPECT_TRUE(Frame("plain", 15) != Frame("plain", 11)) << "the pictures do not move: nothing is proven";
+    const std::string log = ReadFile("data/log.html");
+    EXPECT_NE(log.find("Losing the device at 0.5"), std::string::npos);
+    EXPECT_NE(log.find("D3DDevice lost"), std::string::npos);
+    EXPECT_NE(log.find("D3DDevice reseting"), std::string::npos);
+
+    setenv("QUORVEL_LOSE_DEVICE_AT", "soon", 1);
+    EXPECT_NE(RunProgram("--capture never" + options), 0);
+    unsetenv("QUORVEL_LOSE_DEVICE_AT");
+    EXPECT_NE(
+        ReadFile("data/log.html").find("QUORVEL_LOSE_DEVICE_AT must be a demo time in seconds, not \"soon\""),
+        std::string::npos)
+        << ReadFile("program.out");
+    EXPECT_FALSE(fs::exists("never"));
+}
+
 TEST(Capture, AnUnwritableOutputOrAContradictionStopsTheProgramBeforeAnyWindow) {
     ScopedLogDirectory folder;
     WriteCaptureFixture({4, 4, 4, 4, 4, 4, 4, 4, 4});
