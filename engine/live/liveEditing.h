@@ -25,7 +25,8 @@ namespace engine::live {
 
 class LiveEditing : public core::Module {
 public:
-    static constexpr int kModuleId = 17;
+    // Its own slot: the benchmark's meter holds 17, the device-loss hook 18.
+    static constexpr int kModuleId = 19;
     // Before the screen module, so a reload lands at the very top of the pass.
     static constexpr int kPriority = 5;
 
