@@ -167,8 +167,8 @@ private:
             Problem(name + ": " + Text(error));
             return;
         }
+        // `fresh` now holds the old texture: letting it go makes the effects forget it.
         texture->ExchangeWith(fresh);
-        gfx::CompiledEffect::ForgetTexture(fresh.Retrieve());
         LOG_MESSAGE("Reloaded texture " + name);
     }
 

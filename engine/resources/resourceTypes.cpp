@@ -2,6 +2,7 @@
 
 #include "core/logging.h"
 #include "core/textConversion.h"
+#include "effects/compiledEffect.h"
 #include "platform/window.h"
 
 #include <sstream>
@@ -9,6 +10,17 @@
 namespace engine::core::resources {
 
 namespace {
+
+// Effects keep the textures their parameters were last given as plain pointers, and bind them when a
+// pass begins, before the pass's own values are set again: a texture let go (a render target with a
+// lost device, a texture reloaded or deleted) must leave them first, or the next pass binds freed memory.
+void ReleaseTexture(gpu::Texture*& texture) {
+    if (texture == nullptr)
+        return;
+    gfx::CompiledEffect::ForgetTexture(texture);
+    texture->Release();
+    texture = nullptr;
+}
 
 gpu::Device* WindowDevice() {
     return CWin32Window::Get()->device;
@@ -42,9 +54,7 @@ void ManagedTexture::Load() {
 }
 
 void ManagedTexture::Unload() {
-    if (resource != nullptr)
-        resource->Release();
-    resource = nullptr;
+    ReleaseTexture(resource);
 }
 
 RenderTargetTexture::RenderTargetTexture(std::wstring name)
@@ -78,9 +88,7 @@ void RenderTargetTexture::Load() {
 }
 
 void RenderTargetTexture::Unload() {
-    if (resource != nullptr)
-        resource->Release();
-    resource = nullptr;
+    ReleaseTexture(resource);
 }
 
 void RenderTargetTexture::OnLostDevice() {

@@ -519,6 +519,25 @@ TEST_F(FxShaderGlTest, AQuadTechniqueSubmitsItsObjectInPrepareAndDrawsIntoATarge
     EXPECT_TRUE(Rows(text, "ERROR").empty());
 }
 
+TEST_F(FxShaderGlTest, ATargetLostWithTheDeviceLeavesTheParametersThatSampleItAndIsSampledAfterTheReset) {
+    auto shader = MakeShader(Pass("Trigger"));
+    AddObject(shader);
+    Frame();
+    const ParameterHandle picture = shader->GetEffect()->Retrieve()->GetParameterByName("Picture");
+    ASSERT_NE(picture->Value().texture, nullptr);
+
+    window->device->InjectDeviceLoss(1);
+    Frame();
+    ASSERT_TRUE(renderer.IsDeviceLost());
+    // The next pass to begin binds what the parameter holds: never the texture just released.
+    EXPECT_EQ(picture->Value().texture, nullptr);
+    for (int frame = 0; frame < 4 && renderer.IsDeviceLost(); ++frame)
+        Frame();
+    ASSERT_FALSE(renderer.IsDeviceLost());
+    Frame();
+    EXPECT_TRUE(Near(Pixel(32, 32), 0, 0, 255)) << Pixel(32, 32);
+}
+
 TEST_F(FxShaderGlTest, TargetsAreSharedByNameAndAQuadWithoutMaterialIsOnlyAWarning) {
     PassDescription targeted = Pass("Flat");
     targeted.renderToTexture = true;
