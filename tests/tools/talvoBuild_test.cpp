@@ -179,6 +179,31 @@ TEST(TalvoBuild, FaultsNameTheirFileAndLineAndWriteNothing) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+TEST(TalvoBuild, ALibraryRunsOnceForEveryUseAndNothingOutsideItsFolderIsReached) {
+    ContentFolder content;
+    content.Write("lib/counted.lua",
+                  "loads = (loads or 0) + 1\nreturn { frames = function(n) return n * 25 end }\n");
+    content.Write("scenes/user.lua", "local a, b = use('counted'), use('counted')\n"
+                                     "assert(a == b and loads == 1, 'loaded twice')\n"
+                                     "return { length = a.frames(4) }\n");
+    EXPECT_EQ(content.Error(), "no error");
+
+    const std::string file = (content.root / "scenes/user.lua").string();
+    content.Write("scenes/user.lua", "return use('../scenes/user')\n");
+    EXPECT_EQ(content.Error(), file + ":1: use: \"../scenes/user\" is not a library's name (letters, digits "
+                                      "and '_', no folders)");
+    content.Write("scenes/user.lua", "return use('missing')\n");
+    EXPECT_EQ(content.Error().rfind(
+                  file + ":1: use: cannot open " + (content.root / "lib/missing.lua").string(), 0),
+              0u)
+        << content.Error();
+    content.Write("lib/first.lua", "return use('second')\n");
+    content.Write("lib/second.lua", "return use('first')\n");
+    content.Write("scenes/user.lua", "return use('first')\n");
+    EXPECT_EQ(content.Error(),
+              (content.root / "lib/second.lua").string() + ":1: use: \"first\" is used again while it loads");
+}
+
 TEST(TalvoBuild, MaterialAndCurveChecksRefuseWhatWouldFailAtRunTime) {
     ContentFolder content;
     content.Write("fx/flat.fx",

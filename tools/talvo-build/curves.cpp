@@ -157,6 +157,8 @@ formats::DemoCurveRecord ToDemoRecord(const std::string& channel, const Curve& c
 std::vector<std::uint8_t> CompileCurveFile(const std::filesystem::path& file,
                                            std::vector<std::string>& names) {
     Sandbox sandbox;
+    // The curves file lies at the top of the content folder.
+    sandbox.AllowLibraries(file.parent_path() / "lib");
     sandbox.Run(file);
     const LuaValue result(sandbox.State(), file.string(), "the returned value");
     if (!result.IsTable())

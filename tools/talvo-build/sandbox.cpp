@@ -2,6 +2,7 @@
 
 #include <lua.hpp>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -99,6 +100,59 @@ int RandomSeed(lua_State* state) {
     return 0;
 }
 
+// Lua 5.1 runs precompiled chunks without verifying them: only source text is taken.
+bool Precompiled(const char* path) {
+    return std::ifstream(path, std::ios::binary).peek() == LUA_SIGNATURE[0];
+}
+
+bool LibraryName(const char* name) {
+    if (*name == '\0')
+        return false;
+    for (const char* c = name; *c != '\0'; ++c)
+        if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_')
+            return false;
+    return true;
+}
+
+// The registry's table of libraries used so far, by name; a library still loading holds false.
+const char kUsedLibraries[] = "quorvel.usedLibraries";
+
+// use(name): the value lib/<name>.lua returns, run once per description. Upvalue 1 is the folder.
+int Use(lua_State* state) {
+    const char* name = luaL_checkstring(state, 1);
+    if (!LibraryName(name))
+        return luaL_error(state, "use: \"%s\" is not a library's name (letters, digits and '_', no folders)",
+                          name);
+    lua_getfield(state, LUA_REGISTRYINDEX, kUsedLibraries);
+    const int used = lua_gettop(state);
+    lua_getfield(state, used, name);
+    if (lua_isboolean(state, -1) && !lua_toboolean(state, -1))
+        return luaL_error(state, "use: \"%s\" is used again while it loads", name);
+    if (!lua_isnil(state, -1))
+        return 1;
+    lua_pop(state, 1);
+    lua_pushvalue(state, lua_upvalueindex(1));
+    lua_pushstring(state, name);
+    lua_pushliteral(state, ".lua");
+    lua_concat(state, 3);
+    const char* path = lua_tostring(state, -1);
+    if (Precompiled(path))
+        return luaL_error(state, "use: %s: precompiled chunks are refused, only Lua source", path);
+    lua_pushboolean(state, false);
+    lua_setfield(state, used, name);
+    if (luaL_loadfile(state, path) != 0)
+        return luaL_error(state, "use: %s", lua_tostring(state, -1));
+    lua_call(state, 0, 1);
+    // A library that returns nothing is still loaded: true stands for it.
+    if (lua_isnil(state, -1)) {
+        lua_pop(state, 1);
+        lua_pushboolean(state, true);
+    }
+    lua_pushvalue(state, -1);
+    lua_setfield(state, used, name);
+    return 1;
+}
+
 } // namespace
 
 Sandbox::Sandbox() {
@@ -137,6 +191,14 @@ void Sandbox::OpenLibraries() {
     lua_pop(state, 1);
 }
 
+void Sandbox::AllowLibraries(const std::filesystem::path& folder) {
+    lua_newtable(state);
+    lua_setfield(state, LUA_REGISTRYINDEX, kUsedLibraries);
+    lua_pushstring(state, (folder.string() + "/").c_str());
+    lua_pushcclosure(state, Use, 1);
+    lua_setglobal(state, "use");
+}
+
 void Sandbox::Run(const std::filesystem::path& file) {
     const std::string name = file.string();
     budget.enforced = true;
@@ -144,9 +206,8 @@ void Sandbox::Run(const std::filesystem::path& file) {
     budget.elementsRead = 0;
     budget.textRead = 0;
     lua_sethook(state, CountInstructions, LUA_MASKCOUNT, kHookInterval);
-    // Lua 5.1 runs precompiled chunks without verifying them: only source text is taken.
     int status = LUA_ERRSYNTAX;
-    if (std::ifstream(file, std::ios::binary).peek() == LUA_SIGNATURE[0])
+    if (Precompiled(name.c_str()))
         lua_pushstring(state, (name + ": precompiled chunks are refused, only Lua source").c_str());
     else
         status = luaL_loadfile(state, name.c_str());

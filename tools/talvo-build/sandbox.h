@@ -40,6 +40,11 @@ public:
 
     lua_State* State() const { return state; }
 
+    // Gives descriptions `use(name)`, which runs <folder>/<name>.lua once, within the description's
+    // limits, and returns what it returned (the same value to every later call), so that descriptions
+    // share their helpers. A name is letters, digits and '_': nothing outside the folder is reached.
+    void AllowLibraries(const std::filesystem::path& folder);
+
     // Runs the file and leaves its first return value (nil when it returns nothing) on top of the
     // stack. Syntax and run-time errors and exceeded limits throw BuildError "file:line: message".
     void Run(const std::filesystem::path& file);

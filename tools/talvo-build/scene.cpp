@@ -33,6 +33,7 @@ class Description {
 public:
     Description(const fs::path& file, const fs::path& root) : file(file.string()) {
         RegisterGenerators(sandbox.State(), assets, root);
+        sandbox.AllowLibraries(root / "lib");
         sandbox.Run(file);
     }
     LuaValue Result() const { return LuaValue(sandbox.State(), file, ""); }
