@@ -15,21 +15,8 @@
 local frames = 384
 local pi = math.pi
 
-local function clamp(x, low, high) return math.max(low, math.min(high, x)) end
-local function lerp(a, b, u) return a + (b - a) * u end
-local function smooth(u) u = clamp(u, 0, 1) return u * u * (3 - 2 * u) end
-
--- Keys of f(frame) every `step` frames over the scene (animation time starts at frame 1).
-local function sample(step, f)
-    local keys = {}
-    for frame = 1, frames + 1, step do
-        keys[#keys + 1] = { frame, f(frame) }
-    end
-    if keys[#keys][1] < frames + 1 then
-        keys[#keys + 1] = { frames + 1, f(frames + 1) }
-    end
-    return keys
-end
+local easing, sampling = use("easing"), use("sampling")
+local lerp, smooth, sample = easing.lerp, easing.smooth, sampling.sampler(frames)
 
 -- The spiral: cubes at this distance from the axis, the first at the angle 0. The turn between two
 -- copies winds from 1.2 to 4 full turns over the 100 copies, the lift from a flat ring to a tower
@@ -85,15 +72,7 @@ return {
         post = { shape = box{ size = 0.1 }, material = "scenes/scene1/post.efx" },
     },
 
-    camera = {
-        curves = {
-            LocX = sample(16, function(frame) return orbit(frame).x end),
-            LocY = sample(16, function(frame) return orbit(frame).height end),
-            LocZ = sample(16, function(frame) return orbit(frame).z end),
-            RotX = sample(16, function(frame) return orbit(frame).pitch end),
-            RotY = sample(16, function(frame) return -orbit(frame).angle end),
-        },
-    },
+    camera = { curves = sampling.orbitCurves(sample, 16, orbit) },
 
     lamps = {
         -- Inside the spiral, climbing with it: the cubes glow on their inner faces.

@@ -17,21 +17,9 @@
 local frames = 384
 local pi = math.pi
 
-local function clamp(x, low, high) return math.max(low, math.min(high, x)) end
-local function lerp(a, b, u) return a + (b - a) * u end
-local function smooth(u) u = clamp(u, 0, 1) return u * u * (3 - 2 * u) end
-
--- Keys of f(frame) every `step` frames over the scene (animation time starts at frame 1).
-local function sample(step, f)
-    local keys = {}
-    for frame = 1, frames + 1, step do
-        keys[#keys + 1] = { frame, f(frame) }
-    end
-    if keys[#keys][1] < frames + 1 then
-        keys[#keys + 1] = { frames + 1, f(frames + 1) }
-    end
-    return keys
-end
+local easing, sampling, poses = use("easing"), use("sampling"), use("poses")
+local lerp, smooth, sample = easing.lerp, easing.smooth, sampling.sampler(frames)
+local function poseCurves(step, place) return poses.placedCurves(sample, step, place) end
 
 -- Rotations as the loader builds poses: row vectors, turned about X, then Y, then Z.
 local function rotation(ax, ay, az)
@@ -52,15 +40,6 @@ local function times(v, m)
 end
 
 local function plus(a, b) return { a[1] + b[1], a[2] + b[2], a[3] + b[3] } end
-
-local function poseCurves(sampleStep, poseAt)
-    local curves = {}
-    for axis, name in ipairs({ "X", "Y", "Z" }) do
-        curves["Loc" .. name] = sample(sampleStep, function(frame) return poseAt(frame).position[axis] end)
-        curves["Rot" .. name] = sample(sampleStep, function(frame) return poseAt(frame).angles[axis] end)
-    end
-    return curves
-end
 
 -- Twenty slats a rib, each 2 units along the rib; ribs 2.6 units apart down the nave.
 local count, chord, ribSpacing = 20, 2.0, 2.6
@@ -129,15 +108,7 @@ return {
         post = { shape = box{ size = 0.1 }, material = "scenes/scene3/post.efx" },
     },
 
-    camera = {
-        curves = {
-            LocX = sample(8, function(frame) return walk(frame).x end),
-            LocY = sample(8, function(frame) return walk(frame).y end),
-            LocZ = sample(8, function(frame) return walk(frame).z end),
-            RotX = sample(8, function(frame) return walk(frame).pitch end),
-            RotY = sample(8, function(frame) return walk(frame).yaw end),
-        },
-    },
+    camera = { curves = sampling.viewCurves(sample, 8, walk) },
 
     lamps = {
         -- High in the nave, moving towards the door and back.

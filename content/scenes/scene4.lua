@@ -15,30 +15,9 @@
 local frames = 384
 local pi = math.pi
 
-local function clamp(x, low, high) return math.max(low, math.min(high, x)) end
-local function lerp(a, b, u) return a + (b - a) * u end
-local function smooth(u) u = clamp(u, 0, 1) return u * u * (3 - 2 * u) end
-
--- Keys of f(frame) every `step` frames over the scene (animation time starts at frame 1).
-local function sample(step, f)
-    local keys = {}
-    for frame = 1, frames + 1, step do
-        keys[#keys + 1] = { frame, f(frame) }
-    end
-    if keys[#keys][1] < frames + 1 then
-        keys[#keys + 1] = { frames + 1, f(frames + 1) }
-    end
-    return keys
-end
-
-local function poseCurves(sampleStep, poseAt)
-    local curves = {}
-    for axis, name in ipairs({ "X", "Y", "Z" }) do
-        curves["Loc" .. name] = sample(sampleStep, function(frame) return poseAt(frame).position[axis] end)
-        curves["Rot" .. name] = sample(sampleStep, function(frame) return poseAt(frame).angles[axis] end)
-    end
-    return curves
-end
+local easing, sampling, poses = use("easing"), use("sampling"), use("poses")
+local lerp, smooth, sample = easing.lerp, easing.smooth, sampling.sampler(frames)
+local function poseCurves(step, place) return poses.placedCurves(sample, step, place) end
 
 local count, ringSpacing = 20, 3.0
 local tunnelLength = (count - 1) * ringSpacing
@@ -81,16 +60,7 @@ return {
         post = { shape = box{ size = 0.1 }, material = "scenes/scene4/post.efx" },
     },
 
-    camera = {
-        curves = {
-            LocX = sample(8, function(frame) return flight(frame).x end),
-            LocY = sample(8, function(frame) return flight(frame).y end),
-            LocZ = sample(8, function(frame) return flight(frame).z end),
-            RotX = sample(8, function(frame) return flight(frame).pitch end),
-            RotY = sample(8, function(frame) return flight(frame).yaw end),
-            RotZ = sample(8, function(frame) return flight(frame).roll end),
-        },
-    },
+    camera = { curves = sampling.viewCurves(sample, 8, flight) },
 
     lamps = {
         -- Just ahead of the camera, so the walls it passes light up and the distance stays dark.

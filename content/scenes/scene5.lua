@@ -23,21 +23,8 @@
 local frames = 576
 local pi = math.pi
 
-local function clamp(x, low, high) return math.max(low, math.min(high, x)) end
-local function lerp(a, b, u) return a + (b - a) * u end
-local function smooth(u) u = clamp(u, 0, 1) return u * u * (3 - 2 * u) end
-
--- Keys of f(frame) every `step` frames over the scene (animation time starts at frame 1).
-local function sample(step, f)
-    local keys = {}
-    for frame = 1, frames + 1, step do
-        keys[#keys + 1] = { frame, f(frame) }
-    end
-    if keys[#keys][1] < frames + 1 then
-        keys[#keys + 1] = { frames + 1, f(frames + 1) }
-    end
-    return keys
-end
+local easing = use("easing")
+local lerp, smooth, sample = easing.lerp, easing.smooth, use("sampling").sampler(frames)
 
 -- The camera: its height over the floor, how far it looks up, and where the rain lands ahead of it.
 local eyeHeight, tilt, landing = 2.5, 0.22, 30

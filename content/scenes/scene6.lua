@@ -17,90 +17,11 @@ local frames = 384
 local pi = math.pi
 local golden = pi * (3 - math.sqrt(5))
 
-local function clamp(x, low, high) return math.max(low, math.min(high, x)) end
-local function lerp(a, b, u) return a + (b - a) * u end
-local function smooth(u) u = clamp(u, 0, 1) return u * u * (3 - 2 * u) end
-
--- Keys of f(frame) every `step` frames over the scene (animation time starts at frame 1).
-local function sample(step, f)
-    local keys = {}
-    for frame = 1, frames + 1, step do
-        keys[#keys + 1] = { frame, f(frame) }
-    end
-    if keys[#keys][1] < frames + 1 then
-        keys[#keys + 1] = { frames + 1, f(frames + 1) }
-    end
-    return keys
-end
-
--- Poses as the engine composes them: row vectors (p' = p M, so in a product the left matrix acts
--- first), scaled, turned about X, then Y, then Z, then moved. A matrix is 16 numbers, row by row.
-local function multiply(a, b)
-    -- Poses keep 0, 0, 0, 1 in their last column, which spares most of the work.
-    local a1, a2, a3, a5, a6, a7, a9, a10, a11, a13, a14, a15 =
-        a[1], a[2], a[3], a[5], a[6], a[7], a[9], a[10], a[11], a[13], a[14], a[15]
-    local b1, b2, b3, b5, b6, b7, b9, b10, b11 = b[1], b[2], b[3], b[5], b[6], b[7], b[9], b[10], b[11]
-    return {
-        a1 * b1 + a2 * b5 + a3 * b9, a1 * b2 + a2 * b6 + a3 * b10, a1 * b3 + a2 * b7 + a3 * b11, 0,
-        a5 * b1 + a6 * b5 + a7 * b9, a5 * b2 + a6 * b6 + a7 * b10, a5 * b3 + a6 * b7 + a7 * b11, 0,
-        a9 * b1 + a10 * b5 + a11 * b9, a9 * b2 + a10 * b6 + a11 * b10, a9 * b3 + a10 * b7 + a11 * b11, 0,
-        a13 * b1 + a14 * b5 + a15 * b9 + b[13], a13 * b2 + a14 * b6 + a15 * b10 + b[14],
-        a13 * b3 + a14 * b7 + a15 * b11 + b[15], 1,
-    }
-end
-local function chain(first, ...)
-    for _, m in ipairs({ ... }) do
-        first = multiply(first, m)
-    end
-    return first
-end
-local function move(x, y, z) return { 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1 } end
-local function scale(s) return { s, 0, 0, 0, 0, s, 0, 0, 0, 0, s, 0, 0, 0, 0, 1 } end
-local function turnX(t)
-    local c, s = math.cos(t), math.sin(t)
-    return { 1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1 }
-end
-local function turnY(t)
-    local c, s = math.cos(t), math.sin(t)
-    return { c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0, 0, 0, 1 }
-end
--- m multiplied by itself n times, by squaring.
-local function power(m, n)
-    local result = move(0, 0, 0)
-    while n > 0 do
-        if n % 2 == 1 then
-            result = multiply(result, m)
-        end
-        m, n = multiply(m, m), math.floor(n / 2)
-    end
-    return result
-end
-
--- Curves for a node whose pose(frame) gives its angles about X, Y and Z, its uniform scale and a matrix
--- whose last row is its position (the angles are worked out with the matrix, so nothing has to be
--- decomposed). A node whose scale never leaves 1 gets no scale curves.
-local function poseCurves(step, pose)
-    local curves = { LocX = {}, LocY = {}, LocZ = {}, RotX = {}, RotY = {}, RotZ = {}, ScaleX = {} }
-    local scaled = false
-    for _, key in ipairs(sample(step, function(frame) return frame end)) do
-        local frame = key[1]
-        local x, y, z, size, m = pose(frame)
-        table.insert(curves.LocX, { frame, m[13] })
-        table.insert(curves.LocY, { frame, m[14] })
-        table.insert(curves.LocZ, { frame, m[15] })
-        table.insert(curves.RotX, { frame, x })
-        table.insert(curves.RotY, { frame, y })
-        table.insert(curves.RotZ, { frame, z })
-        table.insert(curves.ScaleX, { frame, size })
-        scaled = scaled or math.abs(size - 1) > 1e-9
-    end
-    if scaled then
-        curves.ScaleY, curves.ScaleZ = curves.ScaleX, curves.ScaleX
-    else
-        curves.ScaleX = nil
-    end
-    return curves
-end
+local easing, sampling, poses = use("easing"), use("sampling"), use("poses")
+local lerp, smooth, sample = easing.lerp, easing.smooth, sampling.sampler(frames)
+local multiply, chain, move, scale, turnX, turnY, power =
+    poses.multiply, poses.chain, poses.move, poses.scale, poses.turnX, poses.turnY, poses.power
+local function poseCurves(step, pose) return poses.curves(sample, step, pose) end
 
 -- The floor: tiles one unit apart once unfolded, gathered in the middle at first.
 local tiles = 25
@@ -201,15 +122,7 @@ return {
         post = { shape = box{ size = 0.1 }, material = "scenes/scene6/post.efx" },
     },
 
-    camera = {
-        curves = {
-            LocX = sample(16, function(frame) return orbit(frame).x end),
-            LocY = sample(16, function(frame) return orbit(frame).height end),
-            LocZ = sample(16, function(frame) return orbit(frame).z end),
-            RotX = sample(16, function(frame) return orbit(frame).pitch end),
-            RotY = sample(16, function(frame) return -orbit(frame).angle end),
-        },
-    },
+    camera = { curves = sampling.orbitCurves(sample, 16, orbit) },
 
     lamps = {
         { name = "Lamp", position = { 0, 6, 0 },
