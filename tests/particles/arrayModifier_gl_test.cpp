@@ -3,19 +3,14 @@
 // picture must show a cube at every copy's place and match the stored reference within a tolerance.
 //
 // QUORVEL_UPDATE_REFERENCES=1 rewrites the reference picture from this run instead of comparing.
-#include "app/screen.h"
-#include "core/kernel.h"
 #include "formats/tvoWriter.h"
 #include "math/operators.h"
 #include "math/transforms.h"
 #include "particles/arrayModifier.h"
-#include "render/effectPool.h"
-#include "render/rendererFixture.h"
 #include "resources/TVOMesh.h"
 #include "scene/geometry.h"
 #include "scene/light.h"
-
-#include "support/picture.h"
+#include "support/glRenderer.h"
 
 #include <algorithm>
 #include <array>
@@ -27,9 +22,7 @@
 
 using namespace quorvel::test;
 using namespace engine::gfx;
-using engine::core::CWin32Window;
 using engine::core::ResourceManager;
-using engine::core::resources::RenderTargetTexture;
 using engine::math::Vector3f;
 using quorvel::formats::Float2;
 using quorvel::formats::Float3;
@@ -90,42 +83,18 @@ Transform Pose(Vector3f translation) {
     return pose;
 }
 
-class ArrayModifierGlTest : public ::testing::Test {
+class ArrayModifierGlTest : public GlRendererTest {
 protected:
+    ArrayModifierGlTest() : GlRendererTest(kSize, kSize, kClear, kSize) {}
+
     void SetUp() override {
-        engine::WindowSettings settings;
-        settings.width = settings.height = kSize;
-        screen.Init(settings);
-        window = CWin32Window::Get();
-        ASSERT_NE(window->device, nullptr);
-        window->clearColor = kClear;
-        engine::core::Timer::Get()->SetClock(&clock);
-        engine::core::Timer::Get()->Start();
-        lastFrame = boost::make_shared<RenderTargetTexture>(L"lastFrame", kSize);
-        ResourceManager::Get()->AddUnmanaged(L"lastFrame", lastFrame);
-        lastFrame->Load();
-        renderer.SetSleepFunction([](std::uint32_t) {});
-        renderer.Start();
-        // The pool finds the renderer in the kernel, where this test does not register it.
-        EffectPool::Get();
-        SetShaderContext(window->device, &renderer);
+        ASSERT_NO_FATAL_FAILURE(GlRendererTest::SetUp());
         base = boost::make_shared<Node>(renderer.GetRootNode().get());
         renderer.AttachToRoot(base);
     }
     void TearDown() override {
-        SetShaderContext(nullptr, nullptr);
-        renderer.Stop();
-        renderer.ClearRoot();
         base.reset();
-        lastFrame.reset();
-        delete EffectPool::mInstance;
-        delete ResourceManager::mInstance;
-        delete LightManager::mInstance;
-        delete engine::core::Timer::mInstance;
-        delete engine::core::Kernel::mInstance;
-        if (window != nullptr)
-            window->Shutdown();
-        delete CWin32Window::mInstance;
+        GlRendererTest::TearDown();
     }
 
     boost::shared_ptr<Node> AddNode(Transform pose) {
@@ -135,14 +104,7 @@ protected:
         return node;
     }
 
-    ScopedLogDirectory log;
-    MessageBoxCapture boxes;
-    ManualClock clock;
-    engine::core::CScreen screen;
-    CWin32Window* window = nullptr;
-    Renderer renderer;
     boost::shared_ptr<Node> base;
-    boost::shared_ptr<RenderTargetTexture> lastFrame;
 };
 
 TEST_F(ArrayModifierGlTest, AGridOfLitCubesFromOneMeshMatchesTheReferencePicture) {
@@ -176,11 +138,8 @@ TEST_F(ArrayModifierGlTest, AGridOfLitCubesFromOneMeshMatchesTheReferencePicture
     ASSERT_TRUE(ConvertArrayInfo(info, record));
     up->AddChild(boost::make_shared<ArrayModifier>(record, up.get()));
 
-    // Long enough for "lastFrame" to take a copy of the back buffer.
-    clock.micros += 50000;
-    engine::core::Timer::Get()->Update();
-    renderer.Update();
-    const Picture actual = ReadTarget(*window->device, *lastFrame);
+    Frame();
+    const Picture actual = ReadLastFrame();
     ASSERT_EQ(actual.rgba.size(), std::size_t(4) * kSize * kSize);
 
     // Every copy's centre is covered by its cube: x and y over z through the 45-degree projection.

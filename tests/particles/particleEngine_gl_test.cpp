@@ -4,14 +4,8 @@
 // log must hold no warning or error.
 //
 // QUORVEL_UPDATE_REFERENCES=1 rewrites the reference picture from this run instead of comparing.
-#include "app/screen.h"
-#include "core/kernel.h"
 #include "particles/particleEngine.h"
-#include "render/effectPool.h"
-#include "render/rendererFixture.h"
-#include "resources/resourceTypes.h"
-
-#include "support/picture.h"
+#include "support/glRenderer.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -21,9 +15,6 @@
 
 using namespace quorvel::test;
 using namespace engine::gfx;
-using engine::core::CWin32Window;
-using engine::core::ResourceManager;
-using engine::core::resources::RenderTargetTexture;
 using engine::math::Matrix3x3;
 
 namespace fs = std::filesystem;
@@ -79,51 +70,26 @@ Transform Pose(float x, float y, float z, Matrix3x3 rotation) {
     return t;
 }
 
-class FountainTest : public ::testing::Test {
+class FountainTest : public GlRendererTest {
 protected:
+    FountainTest() : GlRendererTest(kSize, kSize, 0xFF101820, kSize) {}
+
     void SetUp() override {
         fs::create_directories("data/fx");
         fs::copy_file(QUORVEL_PARTICLE_EFFECT, "data/fx/particle.fx");
         std::ofstream("data/fx/trail.fx", std::ios::binary) << kTrailFx;
         std::ofstream("data/particle.efx", std::ios::binary) << kParticleEfx;
         std::ofstream("data/trail.efx", std::ios::binary) << kTrailEfx;
-
-        engine::WindowSettings settings;
-        settings.width = settings.height = kSize;
-        screen.Init(settings);
-        window = CWin32Window::Get();
-        ASSERT_NE(window->device, nullptr);
-        window->clearColor = 0xFF101820;
-        engine::core::Timer::Get()->SetClock(&clock);
-        engine::core::Timer::Get()->Start();
-        lastFrame = boost::make_shared<RenderTargetTexture>(L"lastFrame", kSize);
-        ResourceManager::Get()->AddUnmanaged(L"lastFrame", lastFrame);
-        lastFrame->Load();
-        renderer.SetSleepFunction([](std::uint32_t) {});
-        renderer.Start();
-        EffectPool::Get();
-        SetShaderContext(window->device, &renderer);
+        ASSERT_NO_FATAL_FAILURE(GlRendererTest::SetUp());
         UseRepeatableParticles(2024);
         ResetEmissionClocks();
     }
     void TearDown() override {
-        SetShaderContext(nullptr, nullptr);
-        renderer.Stop();
-        renderer.ClearRoot();
-        renderer.SetScene({});
         scene.reset();
         trailNode.reset();
-        lastFrame.reset();
+        GlRendererTest::TearDown();
         UseClockSeededParticles();
         ResetEmissionClocks();
-        delete EffectPool::mInstance;
-        delete ResourceManager::mInstance;
-        delete LightManager::mInstance;
-        delete engine::core::Timer::mInstance;
-        delete engine::core::Kernel::mInstance;
-        if (window != nullptr)
-            window->Shutdown();
-        delete CWin32Window::mInstance;
         const std::string text = log.CloseAndRead();
         EXPECT_TRUE(Rows(text, "WARNING").empty()) << text;
         EXPECT_TRUE(Rows(text, "ERROR").empty()) << text;
@@ -182,21 +148,8 @@ protected:
             Pose(4 * c, 1.5f + 0.8f * std::sin(3 * a), 4 * s, {{c, 0, s, -s, 0, c, 0, 1, 0}}));
     }
 
-    void Frame() {
-        clock.micros += kFrameMicros;
-        engine::core::Timer::Get()->Update();
-        renderer.Update();
-    }
+    void Frame() { GlRendererTest::Frame(kFrameMicros); }
 
-    Picture ReadLastFrame() { return ReadTarget(*window->device, *lastFrame); }
-
-    ScopedLogDirectory log;
-    MessageBoxCapture boxes;
-    ManualClock clock;
-    engine::core::CScreen screen;
-    CWin32Window* window = nullptr;
-    Renderer renderer;
-    boost::shared_ptr<RenderTargetTexture> lastFrame;
     boost::shared_ptr<Node> scene, trailNode;
 };
 

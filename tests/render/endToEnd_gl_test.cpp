@@ -7,32 +7,22 @@
 // reference picture, and the log must hold the expected rows and no other warning or error.
 //
 // QUORVEL_UPDATE_REFERENCES=1 rewrites the reference picture from this run instead of comparing.
-#include "app/screen.h"
-#include "core/kernel.h"
 #include "formats/demoWriter.h"
 #include "formats/tvoWriter.h"
 #include "render/FXShader.h"
-#include "render/effectPool.h"
-#include "render/rendererFixture.h"
 #include "resources/TVOMesh.h"
-#include "resources/resourceTypes.h"
 #include "scene/demoLoader.h"
-
-#include <stb_image.h>
-#include <stb_image_write.h>
+#include "support/glRenderer.h"
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
 using namespace quorvel::test;
 using namespace engine::gfx;
-using engine::core::CWin32Window;
 using engine::core::ResourceManager;
 using engine::core::resources::RenderTargetTexture;
 using quorvel::formats::DemoCurveRecord;
@@ -49,7 +39,6 @@ namespace {
 // Square, so that "lastFrame" of the same size is an unscaled copy of the back buffer.
 constexpr int kSize = 128;
 constexpr int kFrames = 6;
-constexpr std::uint64_t kFrameMicros = 50000;
 // Per channel, and how many pixels may differ by more: room for another rasteriser's rounding, far
 // too little for a missing or misplaced object, a wrong texture or a missing post-processing pass.
 constexpr int kChannelTolerance = 8;
@@ -206,87 +195,24 @@ DemoObjectRecord Object(const std::string& type, const std::string& name, Float3
     return object;
 }
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
-Picture ReadPng(const fs::path& path) {
-    Picture picture;
-    int channels = 0;
-    std::unique_ptr<stbi_uc, void (*)(void*)> data(
-        stbi_load(path.c_str(), &picture.width, &picture.height, &channels, 4), stbi_image_free);
-    if (data)
-        picture.rgba.assign(data.get(), data.get() + std::size_t(picture.width) * picture.height * 4);
-    return picture;
-}
-
-bool WritePng(const fs::path& path, const Picture& picture) {
-    return stbi_write_png(path.c_str(), picture.width, picture.height, 4, picture.rgba.data(),
-                          picture.width * 4) != 0;
-}
-
-// Pixels whose red, green or blue differ by more than the tolerance.
-int DifferentPixels(const Picture& a, const Picture& b) {
-    int different = 0;
-    for (std::size_t at = 0; at + 3 < a.rgba.size(); at += 4)
-        for (std::size_t channel = 0; channel < 3; ++channel)
-            if (std::abs(a.rgba[at + channel] - b.rgba[at + channel]) > kChannelTolerance) {
-                ++different;
-                break;
-            }
-    return different;
-}
-
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public GlRendererTest {
 protected:
+    EndToEndTest() : GlRendererTest(kSize, kSize, 0xFF182030, kSize) {}
+
     void SetUp() override {
         root = QUORVEL_SOURCE_DIR;
         WriteData();
-
-        engine::WindowSettings settings;
-        settings.width = settings.height = kSize;
-        screen.Init(settings);
-        window = CWin32Window::Get();
-        ASSERT_NE(window->device, nullptr);
-        window->clearColor = 0xFF182030;
-        engine::core::Timer::Get()->SetClock(&clock);
-        engine::core::Timer::Get()->Start();
-        // The render targets the demo registers before its scenes load, at this window's scale.
-        lastFrame = AddTarget(L"lastFrame", kSize);
+        ASSERT_NO_FATAL_FAILURE(GlRendererTest::SetUp());
+        // The other render targets the demo registers before its scenes load, at this window's scale.
         AddTarget(L"gaussGlowLow", kSize / 2);
         AddTarget(L"gaussTempLow", kSize / 2);
-        renderer.SetSleepFunction([](std::uint32_t) {});
-        renderer.Start();
-        // The pool finds the renderer in the kernel, where this test does not register it.
-        EffectPool::Get();
-        SetShaderContext(window->device, &renderer);
     }
     void TearDown() override {
         if (loader != nullptr)
             loader->DestroyInstance();
-        SetShaderContext(nullptr, nullptr);
-        renderer.Stop();
-        renderer.ClearRoot();
-        renderer.SetScene({});
-        lastFrame.reset();
-        delete EffectPool::mInstance;
-        delete ResourceManager::mInstance;
-        delete LightManager::mInstance;
-        delete engine::core::Timer::mInstance;
-        delete engine::core::Kernel::mInstance;
-        if (window != nullptr)
-            window->Shutdown();
-        delete CWin32Window::mInstance;
+        GlRendererTest::TearDown();
         const std::string text = log.CloseAndRead();
         EXPECT_EQ(text.find("GL error"), std::string::npos) << text;
-    }
-
-    boost::shared_ptr<RenderTargetTexture> AddTarget(const std::wstring& name, int size) {
-        auto target = boost::make_shared<RenderTargetTexture>(name, size);
-        ResourceManager::Get()->AddUnmanaged(name, target);
-        target->Load();
-        return target;
     }
 
     // data/ as the demo lays it out: the scene file, its meshes, material scripts and textures in the
@@ -333,43 +259,7 @@ protected:
             .Save("data/e2e.demo");
     }
 
-    // What SetRootNode does for a program: the scene becomes the only child of the renderer's root.
-    void ShowScene(const boost::shared_ptr<Spatial>& scene) {
-        scene->SetParent(renderer.GetRootNode().get());
-        renderer.ClearRoot();
-        renderer.AttachToRoot(scene);
-        renderer.SetScene(scene);
-    }
-
-    void Frame() {
-        clock.micros += kFrameMicros;
-        engine::core::Timer::Get()->Update();
-        renderer.Update();
-    }
-
-    Picture Read(RenderTargetTexture& target) {
-        Picture picture;
-        gpu::Surface* surface = nullptr;
-        if (target.Retrieve() == nullptr || gpu::Failed(target.Retrieve()->GetSurfaceLevel(0, &surface)))
-            return picture;
-        picture.width = static_cast<int>(surface->Width());
-        picture.height = static_cast<int>(surface->Height());
-        window->device->ReadPixels(surface, picture.rgba);
-        surface->Release();
-        // The back buffer has no alpha to compare.
-        for (std::size_t at = 3; at < picture.rgba.size(); at += 4)
-            picture.rgba[at] = 255;
-        return picture;
-    }
-
     fs::path root;
-    ScopedLogDirectory log;
-    MessageBoxCapture boxes;
-    ManualClock clock;
-    engine::core::CScreen screen;
-    CWin32Window* window = nullptr;
-    Renderer renderer;
-    boost::shared_ptr<RenderTargetTexture> lastFrame;
     DemoLoader* loader = nullptr;
 };
 
@@ -417,7 +307,7 @@ TEST_F(EndToEndTest, ASceneFileIsDrawnAsTheReferencePictureWithTheExpectedLog) {
     ASSERT_EQ(reference.width, kSize)
         << "no reference picture at " << referencePath << " (QUORVEL_UPDATE_REFERENCES=1 writes it)";
     ASSERT_EQ(reference.height, kSize);
-    const int different = DifferentPixels(actual, reference);
+    const int different = DifferentPixels(actual, reference, kChannelTolerance);
     if (different > kAllowedDifferentPixels) {
         const fs::path actualPath = fs::canonical("/proc/self/exe").parent_path() / "endToEnd.actual.png";
         WritePng(actualPath, actual);

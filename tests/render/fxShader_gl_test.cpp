@@ -2,13 +2,10 @@
 // offscreen: candidates chosen from material scripts, the pass protocol, semantic and script values
 // reaching the effect, a full-screen quad drawn into a render target, and an effect across a reset.
 // Effect files and scripts are written as text into the test's data folder.
-#include "app/screen.h"
 #include "render/FXShader.h"
-#include "render/effectPool.h"
-#include "render/rendererFixture.h"
 #include "resources/TVOMesh.h"
 #include "resources/fxEffect.h"
-#include "resources/resourceTypes.h"
+#include "support/glRenderer.h"
 
 #include <engine/app.h>
 #include <engine/exception.h>
@@ -24,7 +21,6 @@
 
 using namespace quorvel::test;
 using namespace engine::gfx;
-using engine::core::CWin32Window;
 using engine::core::ResourceManager;
 using engine::core::resources::FXEffect;
 using engine::core::resources::RenderTargetTexture;
@@ -101,59 +97,26 @@ const char kPostEfx[] = R"(effect = {
 }
 )";
 
-struct Rgb {
-    int r, g, b;
-};
-std::ostream& operator<<(std::ostream& out, const Rgb& p) {
-    return out << "(" << p.r << ", " << p.g << ", " << p.b << ")";
-}
-bool Near(const Rgb& p, int r, int g, int b) {
-    return std::abs(p.r - r) <= 3 && std::abs(p.g - g) <= 3 && std::abs(p.b - b) <= 3;
-}
-
 void WriteText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-class FxShaderGlTest : public ::testing::Test {
+class FxShaderGlTest : public GlRendererTest {
 protected:
+    FxShaderGlTest() : GlRendererTest(kSize, kSize, 0, kSize) {}
+
     void SetUp() override {
         std::filesystem::create_directories("data/fx");
         WriteText("data/fx/values.fx", kValuesFx);
         WriteText("data/fx/post.efx", kPostEfx);
         WriteQuadMesh();
-
-        engine::WindowSettings settings;
-        settings.width = settings.height = kSize;
-        screen.Init(settings);
-        window = CWin32Window::Get();
-        ASSERT_NE(window->device, nullptr);
-        window->clearColor = 0;
-        engine::core::Timer::Get()->SetClock(&clock);
-        engine::core::Timer::Get()->Start();
-        lastFrame = boost::make_shared<RenderTargetTexture>(L"lastFrame", kSize);
-        ResourceManager::Get()->AddUnmanaged(L"lastFrame", lastFrame);
-        lastFrame->Load();
-        renderer.SetSleepFunction([](std::uint32_t) {});
-        renderer.Start();
+        ASSERT_NO_FATAL_FAILURE(GlRendererTest::SetUp());
         scene = boost::make_shared<Submitter>();
         renderer.AttachToRoot(scene);
-        // The pool looks the renderer up in the kernel, where this test does not register it.
-        EffectPool::Get();
-        SetShaderContext(window->device, &renderer);
     }
     void TearDown() override {
-        SetShaderContext(nullptr, nullptr);
-        renderer.Stop();
-        renderer.ClearRoot();
         scene.reset();
-        lastFrame.reset();
-        delete EffectPool::mInstance;
-        delete ResourceManager::mInstance;
-        delete LightManager::mInstance;
-        delete engine::core::Timer::mInstance;
-        window->Shutdown();
-        delete CWin32Window::mInstance;
+        GlRendererTest::TearDown();
         const std::string text = log.CloseAndRead();
         EXPECT_EQ(text.find("GL error"), std::string::npos) << text;
     }
@@ -197,24 +160,6 @@ protected:
         return AddObject(effect);
     }
 
-    // Long enough for every frame to refresh "lastFrame".
-    void Frame() {
-        clock.micros += 50000;
-        engine::core::Timer::Get()->Update();
-        renderer.Update();
-    }
-    Rgb Pixel(RenderTargetTexture& target, int x, int y) {
-        gpu::Surface* surface = nullptr;
-        if (target.Retrieve() == nullptr || gpu::Failed(target.Retrieve()->GetSurfaceLevel(0, &surface)))
-            return {-1, -1, -1};
-        std::vector<std::uint8_t> rgba;
-        window->device->ReadPixels(surface, rgba);
-        const std::size_t at = (std::size_t(y) * surface->Width() + x) * 4;
-        surface->Release();
-        return {rgba[at], rgba[at + 1], rgba[at + 2]};
-    }
-    Rgb Pixel(int x, int y) { return Pixel(*lastFrame, x, y); }
-
     template <typename T>
     static T Stored(FXShader& shader, const char* name) {
         ParameterHandle handle = shader.GetEffect()->Retrieve()->GetParameterByName(name);
@@ -223,14 +168,7 @@ protected:
         return value;
     }
 
-    ScopedLogDirectory log;
-    MessageBoxCapture boxes;
-    ManualClock clock;
-    engine::core::CScreen screen;
-    CWin32Window* window = nullptr;
-    Renderer renderer;
     boost::shared_ptr<Submitter> scene;
-    boost::shared_ptr<RenderTargetTexture> lastFrame;
 };
 
 bool SameMatrix(const engine::math::Matrix4x4& a, const engine::math::Matrix4x4& b) {

@@ -1,14 +1,13 @@
 // The renderer on the real OpenGL device, offscreen: what the built-in shaders put on the screen, a
 // picture drawn into a render target and sampled by a later pass, and recovery from a lost device.
 // Pictures are read back from "lastFrame", which every frame here refreshes.
-#include "app/screen.h"
 #include "render/ambientShader.h"
 #include "render/diffuseShader.h"
 #include "render/mesh.h"
-#include "render/rendererFixture.h"
 #include "render/wireframeShader.h"
 #include "scene/geometry.h"
 #include "scene/light.h"
+#include "support/glRenderer.h"
 #include <engine/scene.h>
 
 #include <chrono>
@@ -18,7 +17,6 @@
 
 using namespace quorvel::test;
 using namespace engine::gfx;
-using engine::core::CWin32Window;
 using engine::core::ResourceManager;
 using engine::core::resources::RenderTargetTexture;
 
@@ -28,16 +26,6 @@ constexpr int kSize = 64;
 // At z = 5 a field of view of 45 degrees spans 5 * tan(22.5 degrees) either side of the centre.
 constexpr float kDepth = 5.0f;
 constexpr float kHalfView = 2.0710678f;
-
-struct Rgb {
-    int r, g, b;
-};
-std::ostream& operator<<(std::ostream& out, const Rgb& p) {
-    return out << "(" << p.r << ", " << p.g << ", " << p.b << ")";
-}
-bool Near(const Rgb& p, int r, int g, int b) {
-    return std::abs(p.r - r) <= 3 && std::abs(p.g - g) <= 3 && std::abs(p.b - b) <= 3;
-}
 
 // A rectangle at depth kDepth facing the camera, with normals towards it and texture coordinates
 // running from the top-left corner.
@@ -108,41 +96,23 @@ public:
 
 std::vector<std::uint32_t> sleeps;
 
-class RendererGlTest : public ::testing::Test {
+class RendererGlTest : public GlRendererTest {
 protected:
+    RendererGlTest() : GlRendererTest(kSize, kSize, 0, kSize) {}
+
     void SetUp() override {
-        engine::WindowSettings settings;
-        settings.width = settings.height = kSize;
-        screen.Init(settings);
-        window = CWin32Window::Get();
-        ASSERT_NE(window->device, nullptr);
-        window->clearColor = 0;
-        engine::core::Timer::Get()->SetClock(&clock);
-        engine::core::Timer::Get()->Start();
-        lastFrame = boost::make_shared<RenderTargetTexture>(L"lastFrame", kSize);
-        ResourceManager::Get()->AddUnmanaged(L"lastFrame", lastFrame);
-        lastFrame->Load();
+        ASSERT_NO_FATAL_FAILURE(GlRendererTest::SetUp());
         sleeps.clear();
         renderer.SetSleepFunction([](std::uint32_t ms) {
             sleeps.push_back(ms);
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         });
-        renderer.Start();
-        SetShaderContext(window->device, &renderer);
         base = boost::make_shared<Node>(renderer.GetRootNode().get());
         renderer.AttachToRoot(base);
     }
     void TearDown() override {
-        SetShaderContext(nullptr, nullptr);
-        renderer.Stop();
-        renderer.ClearRoot();
         base.reset();
-        lastFrame.reset();
-        delete ResourceManager::mInstance;
-        delete LightManager::mInstance;
-        delete engine::core::Timer::mInstance;
-        window->Shutdown();
-        delete CWin32Window::mInstance;
+        GlRendererTest::TearDown();
         const std::string text = log.CloseAndRead();
         EXPECT_EQ(text.find("GL error"), std::string::npos) << text;
     }
@@ -165,32 +135,7 @@ protected:
         red->ambientColor[1] = red->ambientColor[2] = 0.0f;
         AddFullView(boost::make_shared<SamplingShader>(target));
     }
-    // One frame long enough to refresh "lastFrame".
-    void Frame() {
-        clock.micros += 50000;
-        engine::core::Timer::Get()->Update();
-        renderer.Update();
-    }
-    Rgb Pixel(int x, int y) {
-        gpu::Surface* surface = nullptr;
-        if (lastFrame->Retrieve() == nullptr ||
-            gpu::Failed(lastFrame->Retrieve()->GetSurfaceLevel(0, &surface)))
-            return {-1, -1, -1};
-        std::vector<std::uint8_t> rgba;
-        window->device->ReadPixels(surface, rgba);
-        surface->Release();
-        const std::size_t at = (std::size_t(y) * kSize + x) * 4;
-        return {rgba[at], rgba[at + 1], rgba[at + 2]};
-    }
-
-    ScopedLogDirectory log;
-    MessageBoxCapture boxes;
-    ManualClock clock;
-    engine::core::CScreen screen;
-    CWin32Window* window = nullptr;
-    Renderer renderer;
     boost::shared_ptr<Node> base;
-    boost::shared_ptr<RenderTargetTexture> lastFrame;
 };
 
 } // namespace

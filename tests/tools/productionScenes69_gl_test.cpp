@@ -6,15 +6,7 @@
 //
 // QUORVEL_UPDATE_REFERENCES=1 rewrites the reference pictures from this run, and
 // QUORVEL_SCENE_FRAMES=<folder> also writes every 32nd picture of each played stretch, to look at.
-#include "anim/ipoFile.h"
-#include "app/screen.h"
-#include "core/kernel.h"
-#include "render/effectPool.h"
-#include "render/rendererFixture.h"
-#include "resources/resourceTypes.h"
-#include "scene/demoLoader.h"
-#include "support/picture.h"
-#include <engine/app.h>
+#include "support/glScene.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -25,9 +17,6 @@
 
 using namespace quorvel::test;
 using namespace engine::gfx;
-using engine::core::CWin32Window;
-using engine::core::ResourceManager;
-using engine::core::resources::RenderTargetTexture;
 
 namespace fs = std::filesystem;
 
@@ -88,65 +77,26 @@ Picture Shrink(const Picture& square, int width, int height) {
     return picture;
 }
 
-class SceneSixToNineTest : public ::testing::TestWithParam<int> {
+class SceneSixToNineTest : public GlSceneTest, public ::testing::WithParamInterface<int> {
 protected:
+    SceneSixToNineTest() : GlSceneTest(kWidth, kHeight) {}
+
     void SetUp() override {
-        fs::copy(QUORVEL_DATA_DIR, "data",
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        engine::WindowSettings settings;
-        settings.width = kWidth;
-        settings.height = kHeight;
-        screen.Init(settings);
-        window = CWin32Window::Get();
-        ASSERT_NE(window->device, nullptr);
-        window->clearColor = 0;
+        ASSERT_NO_FATAL_FAILURE(GlSceneTest::SetUp());
         // The scene starts where the demo reaches it, so the global curves show what they show there.
         int start = 0;
         for (int scene = 1; scene < GetParam(); ++scene)
             start += kSceneLengths[scene - 1];
         auto* timer = engine::core::Timer::Get();
-        timer->SetClock(&clock);
         timer->UseFixedSteps(kFramesPerSecond);
         timer->SetTime(double(start) / kFramesPerSecond);
-        timer->Start();
-        lastFrame = AddTarget(L"lastFrame", 512);
-        AddTarget(L"gaussGlowLow", 128);
-        AddTarget(L"gaussTempLow", 128);
-        renderer.SetSleepFunction([](std::uint32_t) {});
-        renderer.Start();
-        EffectPool::Get();
-        SetShaderContext(window->device, &renderer);
-        ASSERT_NE(IPOFile::Get(), nullptr);
-    }
-    void TearDown() override {
-        if (loader != nullptr)
-            loader->DestroyInstance();
-        SetShaderContext(nullptr, nullptr);
-        renderer.Stop();
-        renderer.ClearRoot();
-        renderer.SetScene({});
-        lastFrame.reset();
-        delete IPOFile::mInstance;
-        delete EffectPool::mInstance;
-        delete ResourceManager::mInstance;
-        delete LightManager::mInstance;
-        delete engine::core::Timer::mInstance;
-        delete engine::core::Kernel::mInstance;
-        if (window != nullptr)
-            window->Shutdown();
-        delete CWin32Window::mInstance;
-    }
-
-    boost::shared_ptr<RenderTargetTexture> AddTarget(const std::wstring& name, int size) {
-        auto target = boost::make_shared<RenderTargetTexture>(name, size);
-        ResourceManager::Get()->AddUnmanaged(name, target);
-        target->Load();
-        return target;
     }
 
     void Load() {
-        const std::wstring file = L"data/scene" + std::to_wstring(GetParam()) + L".demo";
-        loader = DemoLoader::CreateInstance(file);
+        GlSceneTest::Load(GetParam(), [this] { AddArrays(); });
+    }
+
+    void AddArrays() {
         for (const ArraySetup& setup : ArraysOf(GetParam())) {
             engine::ArrayInfo info;
             info.object = loader->GetNode(setup.object).get();
@@ -157,23 +107,15 @@ protected:
                 entry.useObjectOffset = true;
                 info.entries.push_back(entry);
             }
-            engine::AddArrayModifier(info,
-                                     dynamic_cast<Node*>(loader->GetNode(setup.offsets.back().first).get()));
+            engine::AddArrayModifier(info, NodeNamed(setup.offsets.back().first));
         }
-        const auto scene = loader->GetBaseNode();
-        scene->SetParent(renderer.GetRootNode().get());
-        renderer.ClearRoot();
-        renderer.AttachToRoot(scene);
-        renderer.SetScene(scene);
     }
 
     // Plays up to and including the given frame of the scene, one pass of the main loop each.
     void PlayTo(int frame) {
         const char* folder = std::getenv("QUORVEL_SCENE_FRAMES");
         for (; played < frame; ++played) {
-            engine::core::Timer::Get()->Update();
-            renderer.Update();
-            IPOFile::Get()->Update();
+            Frame();
             if (folder != nullptr && (played + 1) % 32 == 0)
                 WritePng(fs::path(folder) / ("scene" + std::to_string(GetParam()) + "-" +
                                              std::to_string(played + 1) + ".png"),
@@ -181,16 +123,8 @@ protected:
         }
     }
 
-    Picture Read() { return Shrink(ReadTarget(*window->device, *lastFrame), kWidth, kHeight); }
+    Picture Read() { return Shrink(ReadLastFrame(), kWidth, kHeight); }
 
-    ScopedLogDirectory log;
-    MessageBoxCapture boxes;
-    ManualClock clock;
-    engine::core::CScreen screen;
-    CWin32Window* window = nullptr;
-    Renderer renderer;
-    boost::shared_ptr<RenderTargetTexture> lastFrame;
-    DemoLoader* loader = nullptr;
     int played = 0;
 };
 

@@ -7,33 +7,19 @@
 //
 // QUORVEL_SCENE_FRAMES=<folder> instead draws each whole scene at 640 x 360 and writes a picture
 // every 48 frames into that folder, to look at.
-#include "anim/ipoFile.h"
-#include "app/screen.h"
-#include "core/kernel.h"
-#include "particles/particleEngine.h"
-#include "render/effectPool.h"
-#include "render/rendererFixture.h"
-#include "resources/resourceTypes.h"
-#include "scene/demoLoader.h"
-#include <engine/app.h>
-
-#include "support/picture.h"
+#include "support/glScene.h"
 
 #include <cstdlib>
 #include <filesystem>
 
 using namespace quorvel::test;
 using namespace engine::gfx;
-using engine::core::CWin32Window;
-using engine::core::ResourceManager;
-using engine::core::resources::RenderTargetTexture;
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kWidth = 160, kHeight = 90;
-constexpr std::uint64_t kFrameMicros = 40000;
 // Per channel, and how many pixels may differ by more: the tolerance of the renderer's own picture
 // tests, room for another rasteriser's rounding and far too little for a lost or misplaced object.
 constexpr int kChannelTolerance = 8;
@@ -59,60 +45,19 @@ const SceneCase kScenes[] = {
     {5, 576, 1536, 25, true},
 };
 
-class Scenes2To5Test : public ::testing::TestWithParam<SceneCase> {
+class Scenes2To5Test : public GlSceneTest, public ::testing::WithParamInterface<SceneCase> {
 protected:
+    Scenes2To5Test() : GlSceneTest(kWidth, kHeight) {
+        if (folder != nullptr) {
+            settings.width = 640;
+            settings.height = 360;
+        }
+    }
+
     void SetUp() override {
-        folder = std::getenv("QUORVEL_SCENE_FRAMES");
-        fs::copy(QUORVEL_DATA_DIR, "data",
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        engine::WindowSettings settings;
-        settings.width = folder != nullptr ? 640 : kWidth;
-        settings.height = folder != nullptr ? 360 : kHeight;
-        screen.Init(settings);
-        window = CWin32Window::Get();
-        ASSERT_NE(window->device, nullptr);
-        window->clearColor = 0;
-        engine::core::Timer::Get()->SetClock(&clock);
-        engine::core::Timer::Get()->Start();
+        ASSERT_NO_FATAL_FAILURE(GlSceneTest::SetUp());
         engine::core::Timer::Get()->SetTime(GetParam().start / 25.0);
-        // The targets the program registers before it loads its scenes.
-        AddTarget(L"lastFrame", 512);
-        AddTarget(L"gaussGlowLow", 128);
-        AddTarget(L"gaussTempLow", 128);
-        renderer.SetSleepFunction([](std::uint32_t) {});
-        renderer.Start();
-        EffectPool::Get();
-        SetShaderContext(window->device, &renderer);
-        ASSERT_NE(IPOFile::Get(), nullptr);
     }
-    void TearDown() override {
-        if (loader != nullptr)
-            loader->DestroyInstance();
-        SetShaderContext(nullptr, nullptr);
-        renderer.Stop();
-        renderer.ClearRoot();
-        renderer.SetScene({});
-        targets.clear();
-        UseClockSeededParticles();
-        delete IPOFile::mInstance;
-        delete EffectPool::mInstance;
-        delete ResourceManager::mInstance;
-        delete LightManager::mInstance;
-        delete engine::core::Timer::mInstance;
-        delete engine::core::Kernel::mInstance;
-        if (window != nullptr)
-            window->Shutdown();
-        delete CWin32Window::mInstance;
-    }
-
-    void AddTarget(const std::wstring& name, int size) {
-        auto target = boost::make_shared<RenderTargetTexture>(name, size);
-        ResourceManager::Get()->AddUnmanaged(name, target);
-        target->Load();
-        targets.push_back(target);
-    }
-
-    Node* NodeNamed(const char* name) { return dynamic_cast<Node*>(loader->GetNode(name).get()); }
 
     // What the program's timeline attaches to the scene, in its order.
     void Decorate(const SceneCase& scene) {
@@ -145,23 +90,7 @@ protected:
     }
 
     void Load(const SceneCase& scene) {
-        UseRepeatableParticles(1);
-        ResetEmissionClocks();
-        loader = DemoLoader::CreateInstance(L"data/scene" + std::to_wstring(scene.number) + L".demo");
-        Decorate(scene);
-        const auto base = loader->GetBaseNode();
-        base->SetParent(renderer.GetRootNode().get());
-        renderer.ClearRoot();
-        renderer.AttachToRoot(base);
-        renderer.SetScene(base);
-    }
-
-    // One pass of the main loop in the program's order: timer, renderer, then the curve player.
-    void Frame() {
-        clock.micros += kFrameMicros;
-        engine::core::Timer::Get()->Update();
-        renderer.Update();
-        IPOFile::Get()->Update();
+        GlSceneTest::Load(scene.number, [&] { Decorate(scene); });
     }
 
     // The finished picture, as presented.
@@ -179,15 +108,7 @@ protected:
         return picture;
     }
 
-    ScopedLogDirectory log;
-    MessageBoxCapture boxes;
-    ManualClock clock;
-    engine::core::CScreen screen;
-    CWin32Window* window = nullptr;
-    Renderer renderer;
-    std::vector<boost::shared_ptr<RenderTargetTexture>> targets;
-    DemoLoader* loader = nullptr;
-    const char* folder = nullptr;
+    const char* folder = std::getenv("QUORVEL_SCENE_FRAMES");
 };
 
 TEST_P(Scenes2To5Test, LoadsTheTimelinesNodesAndDrawsItsMiddleFrameAsStored) {

@@ -6,17 +6,7 @@
 //
 // QUORVEL_SCENE_FRAMES=<folder> also draws the whole scene and writes a picture every two seconds
 // into that folder, to look at.
-#include "anim/ipoFile.h"
-#include "app/screen.h"
-#include "core/kernel.h"
-#include "particles/particleEngine.h"
-#include "render/effectPool.h"
-#include "render/rendererFixture.h"
-#include "resources/resourceTypes.h"
-#include "scene/demoLoader.h"
-#include <engine/app.h>
-
-#include "support/picture.h"
+#include "support/glScene.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,66 +14,16 @@
 
 using namespace quorvel::test;
 using namespace engine::gfx;
-using engine::core::CWin32Window;
-using engine::core::ResourceManager;
-using engine::core::resources::RenderTargetTexture;
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kSize = 256;
-constexpr std::uint64_t kFrameMicros = 40000;
 
-class SceneOneTest : public ::testing::Test {
+class SceneOneTest : public GlSceneTest {
 protected:
-    void SetUp() override {
-        fs::copy(QUORVEL_DATA_DIR, "data",
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        engine::WindowSettings settings;
-        settings.width = settings.height = kSize;
-        screen.Init(settings);
-        window = CWin32Window::Get();
-        ASSERT_NE(window->device, nullptr);
-        window->clearColor = 0;
-        engine::core::Timer::Get()->SetClock(&clock);
-        engine::core::Timer::Get()->Start();
-        // The targets the program registers before it loads its scenes.
-        lastFrame = AddTarget(L"lastFrame", 512);
-        AddTarget(L"gaussGlowLow", 128);
-        AddTarget(L"gaussTempLow", 128);
-        renderer.SetSleepFunction([](std::uint32_t) {});
-        renderer.Start();
-        EffectPool::Get();
-        SetShaderContext(window->device, &renderer);
-        ASSERT_NE(IPOFile::Get(), nullptr);
-    }
-    void TearDown() override {
-        if (loader != nullptr)
-            loader->DestroyInstance();
-        SetShaderContext(nullptr, nullptr);
-        renderer.Stop();
-        renderer.ClearRoot();
-        renderer.SetScene({});
-        lastFrame.reset();
-        UseClockSeededParticles();
-        delete IPOFile::mInstance;
-        delete EffectPool::mInstance;
-        delete ResourceManager::mInstance;
-        delete LightManager::mInstance;
-        delete engine::core::Timer::mInstance;
-        delete engine::core::Kernel::mInstance;
-        if (window != nullptr)
-            window->Shutdown();
-        delete CWin32Window::mInstance;
-    }
-
-    boost::shared_ptr<RenderTargetTexture> AddTarget(const std::wstring& name, int size) {
-        auto target = boost::make_shared<RenderTargetTexture>(name, size);
-        ResourceManager::Get()->AddUnmanaged(name, target);
-        target->Load();
-        return target;
-    }
+    SceneOneTest() : GlSceneTest(kSize, kSize) {}
 
     // What the program's timeline attaches to scene 1, in its order.
     void Decorate() {
@@ -94,7 +34,7 @@ protected:
         entry.count = 100;
         entry.useObjectOffset = true;
         array.entries.push_back(entry);
-        engine::AddArrayModifier(array, dynamic_cast<Node*>(loader->GetNode("Offset").get()));
+        engine::AddArrayModifier(array, NodeNamed("Offset"));
 
         EmitterInfo sparks;
         sparks.color = {0.88f, 0.0f, 0.0f, 1.0f};
@@ -107,39 +47,14 @@ protected:
         sparks.maxParticles = 30;
         sparks.particleCount = 0;
         sparks.emitInterval = 0.17f;
-        engine::AddParticleEmitter(dynamic_cast<Node*>(loader->GetNode("particleEmitter").get()), sparks);
+        engine::AddParticleEmitter(NodeNamed("particleEmitter"), sparks);
     }
 
     void Load() {
-        UseRepeatableParticles(1);
-        ResetEmissionClocks();
-        loader = DemoLoader::CreateInstance(L"data/scene1.demo");
-        Decorate();
-        const auto scene = loader->GetBaseNode();
-        scene->SetParent(renderer.GetRootNode().get());
-        renderer.ClearRoot();
-        renderer.AttachToRoot(scene);
-        renderer.SetScene(scene);
+        GlSceneTest::Load(1, [this] { Decorate(); });
     }
 
-    // One pass of the main loop in the program's order: timer, renderer, then the curve player.
-    void Frame() {
-        clock.micros += kFrameMicros;
-        engine::core::Timer::Get()->Update();
-        renderer.Update();
-        IPOFile::Get()->Update();
-    }
-
-    Picture Read() { return ReadTarget(*window->device, *lastFrame); }
-
-    ScopedLogDirectory log;
-    MessageBoxCapture boxes;
-    ManualClock clock;
-    engine::core::CScreen screen;
-    CWin32Window* window = nullptr;
-    Renderer renderer;
-    boost::shared_ptr<RenderTargetTexture> lastFrame;
-    DemoLoader* loader = nullptr;
+    Picture Read() { return ReadLastFrame(); }
 };
 
 TEST_F(SceneOneTest, LoadsWithoutWarningsFadesInAndDrawsAPicture) {
