@@ -37,7 +37,6 @@ constexpr Choice kBackBuffers[] = {{"32bit", 22}, {"16bit", 23}};
 constexpr Choice kAntialiasing[] = {{"No Antialiasing", 0}, {"2 Samples", 2}, {"4 Samples", 4}};
 
 constexpr std::int32_t kDepthStencilFormat = 77; // D24X8
-constexpr std::uint32_t kPresentImmediately = 0x80000000u;
 constexpr std::uint32_t kPresentEverySecondBlank = 2;
 
 const char kBannerFile[] = "banner.png";

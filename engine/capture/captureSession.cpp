@@ -1,18 +1,16 @@
 #include "capture/captureSession.h"
 
 #include "capture/temporaryOutput.h"
+#include "capture/unattendedRun.h"
 #include "core/logging.h"
 #include "core/textConversion.h"
 #include "core/timer.h"
-#include "particles/particleEngine.h"
 #include "platform/messageBox.h"
 
 #include <SDL.h>
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -22,38 +20,16 @@ namespace capture {
 
 namespace {
 
-const char kMusicFile[] = "data/dark_ages.xm";
-constexpr int kLargestSide = 16384;
-constexpr int kMostFramesPerSecond = 1000;
-constexpr std::uint32_t kPresentImmediately = 0x80000000u;
-// Any fixed number: what matters is that every capture starts the particles from the same one.
-constexpr std::uint32_t kParticleSeed = 0x51A7E5EDu;
 // Frames whose time passes an end by less than this still count as the end's own.
 constexpr double kFrameTolerance = 1e-6;
 
 std::optional<CaptureSettings> requested;
 std::optional<double> demoEnd;
 
-std::vector<char> ReadMusic() {
-    std::ifstream file(kMusicFile, std::ios::binary);
-    std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (!file.good() && !file.eof())
-        bytes.clear();
-    if (bytes.empty())
-        LOG_ERROR("Failed to load music file. Sorry.");
-    return bytes;
-}
-
 void Validate(const CaptureSettings& settings) {
     if (settings.output.empty())
         LOG_ERROR("The capture needs an output: a folder, or a file ending in .mp4 or .mkv");
-    if (settings.framesPerSecond < 1 || settings.framesPerSecond > kMostFramesPerSecond)
-        LOG_ERROR("The capture's frame rate must be between 1 and " + std::to_string(kMostFramesPerSecond) +
-                  ", not " + std::to_string(settings.framesPerSecond));
-    if (settings.width < 1 || settings.height < 1 || settings.width > kLargestSide ||
-        settings.height > kLargestSide)
-        LOG_ERROR("The capture's size must be between 1 and " + std::to_string(kLargestSide) +
-                  " on each side");
+    CheckUnattendedShape("capture", settings.width, settings.height, settings.framesPerSecond);
     // H.264 in 4:2:0 halves the colour in both directions.
     if (!VideoContainer(settings.output).empty() && (settings.width % 2 != 0 || settings.height % 2 != 0))
         LOG_ERROR("A video needs an even width and height, not " + std::to_string(settings.width) + "x" +
@@ -100,17 +76,12 @@ bool Requested() {
 }
 
 WindowSettings CaptureWindow(const WindowSettings& asked) {
-    WindowSettings window = asked;
-    window.width = requested->width;
-    window.height = requested->height;
-    window.fullscreen = false;
-    window.presentationInterval = kPresentImmediately;
-    return window;
+    return UnattendedWindow(asked, requested->width, requested->height);
 }
 
 Session::Session(double startSeconds, std::function<bool()> pictureShown)
     : settings(*requested), startSeconds(StartFixedSteps(settings.framesPerSecond, startSeconds)),
-      sink(OpenSink(settings)), music(ReadMusic(), settings.framesPerSecond, this->startSeconds),
+      sink(OpenSink(settings)), music(ReadMusicFile(), settings.framesPerSecond, this->startSeconds),
       progress(stderr, settings.showProgress, ExpectedFrames(settings, this->startSeconds)),
       grabber(*sink, music, progress, settings, std::move(pictureShown)) {}
 
@@ -147,8 +118,7 @@ void UseCapture(const CaptureSettings& settings) {
     // Offscreen, whatever display there is: the picture keeps the capture's size, and presenting
     // leaves the back buffer for the grabber to read.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
-    gfx::UseRepeatableParticles(capture::kParticleSeed);
-    gfx::ResetEmissionClocks();
+    capture::UseUnattendedParticles();
 }
 
 void SetCaptureEnd(double seconds) {

@@ -1,12 +1,12 @@
 #include "perf/benchmark.h"
 
 #include "audio/musicPlayer.h"
+#include "capture/unattendedRun.h"
 #include "core/kernel.h"
 #include "core/logging.h"
 #include "core/textConversion.h"
 #include "core/timer.h"
 #include "gpu/glFrameReplay.h"
-#include "particles/particleEngine.h"
 #include "platform/messageBox.h"
 #include "platform/window.h"
 #include "render/renderer.h"
@@ -32,15 +32,9 @@ namespace perf {
 
 namespace {
 
-const char kMusicFile[] = "data/dark_ages.xm";
 const char kDataFolder[] = "data";
 const char kLogFile[] = "log.html";
 constexpr int kRendererModuleId = 10;
-constexpr int kLargestSide = 16384;
-constexpr int kMostFramesPerSecond = 1000;
-constexpr std::uint32_t kPresentImmediately = 0x80000000u;
-// The capture's seed: a benchmark draws the particles a capture shows.
-constexpr std::uint32_t kParticleSeed = 0x51A7E5EDu;
 // Frames recorded in a scene: one per this many frames measured, at least one and at most the most.
 constexpr std::size_t kFramesPerRecording = 12;
 constexpr std::size_t kMostRecordings = 5;
@@ -82,23 +76,9 @@ std::int64_t ProcessStart() {
 }
 
 void Validate(const BenchmarkSettings& settings) {
-    if (settings.width < 1 || settings.height < 1 || settings.width > kLargestSide ||
-        settings.height > kLargestSide)
-        LOG_ERROR("The benchmark's size must be between 1 and " + std::to_string(kLargestSide) +
-                  " on each side");
-    if (settings.framesPerSecond < 1 || settings.framesPerSecond > kMostFramesPerSecond)
-        LOG_ERROR("The benchmark's frame rate must be between 1 and " + std::to_string(kMostFramesPerSecond) +
-                  ", not " + std::to_string(settings.framesPerSecond));
+    capture::CheckUnattendedShape("benchmark", settings.width, settings.height, settings.framesPerSecond);
     if (settings.framesPerScene && *settings.framesPerScene < 1)
         LOG_ERROR("The benchmark needs at least 1 frame per scene");
-}
-
-std::vector<char> ReadMusic() {
-    std::ifstream file(kMusicFile, std::ios::binary);
-    std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (bytes.empty())
-        LOG_ERROR("Failed to load music file. Sorry.");
-    return bytes;
 }
 
 // Every file the demo reads lies under data/, and the demo reads all of them but its own log.
@@ -171,12 +151,7 @@ bool BenchmarkRequested() {
 }
 
 WindowSettings BenchmarkWindow(const WindowSettings& asked) {
-    WindowSettings window = asked;
-    window.width = requested->width;
-    window.height = requested->height;
-    window.fullscreen = false;
-    window.presentationInterval = kPresentImmediately;
-    return window;
+    return capture::UnattendedWindow(asked, requested->width, requested->height);
 }
 
 FrameMeter::FrameMeter(const BenchmarkSettings& settings, std::vector<BenchmarkScene> scenes,
@@ -349,7 +324,7 @@ BenchmarkSession::BenchmarkSession(double startSeconds)
     timer->SetTime(startSeconds);
     // What a live start does with the music but play it: read the module and decode it to the start.
     ScopedZone music(Zone::Music);
-    if (!audio::OpenModule(ReadMusic(), startSeconds))
+    if (!audio::OpenModule(capture::ReadMusicFile(), startSeconds))
         LOG_ERROR("Failed to load music file. Sorry.");
 }
 
@@ -380,8 +355,7 @@ void UseBenchmark(const BenchmarkSettings& settings) {
     // Every run compiles its programs afresh, as the raw floor does, whatever Mesa kept from before;
     // unless the user says otherwise.
     setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    gfx::UseRepeatableParticles(perf::kParticleSeed);
-    gfx::ResetEmissionClocks();
+    capture::UseUnattendedParticles();
     gpu::KeepProgramSources();
     perf::StartZones();
     perf::CountAllocations(settings.allocationCount);

@@ -8,6 +8,9 @@
 
 namespace engine {
 
+// The presentation interval that presents at once, without waiting for the vertical blank.
+constexpr std::uint32_t kPresentImmediately = 0x80000000u;
+
 struct WindowSettings {
     std::int32_t width = 1024;
     std::int32_t height = 768;
@@ -17,7 +20,7 @@ struct WindowSettings {
     bool fullscreen = false;
     std::int32_t refreshRate = 60; // full screen only
     // 0x80000000: present at once; 2: every second vertical blank (1 where the driver refuses 2).
-    std::uint32_t presentationInterval = 0x80000000u;
+    std::uint32_t presentationInterval = kPresentImmediately;
     std::wstring title;
 };
 
