@@ -138,8 +138,10 @@ int main(int argc, char* argv[]) {
     try {
         engine::CreateTALVOWindow(settings);
         // Before the timeline loads the scenes, so that they load from data/ as the content now is.
-        if (options.watchFolder)
+        if (options.watchFolder) {
             quorvel::WatchContentFolder(*options.watchFolder);
+            engine::UseEditor(*scene);
+        }
         engine::AddModule(scene, kTimelineModuleId);
         if (capturing)
             engine::SetCaptureEnd(DemoEnd(*scene));

@@ -1,5 +1,6 @@
 #include "testScene1.h"
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,6 +85,10 @@ void AddGoldenRain(engine::gfx::DemoLoader& scene) {
     info.planeDepth = 77.0f;
     engine::AddPlaneParticleEmitter(NodeNamed(scene, "Plane"), info);
 }
+
+// The scenes as the music's sections name them.
+const char* const kSceneNames[] = {"Ember",  "Lattice", "Cathedral", "Vortex",   "Rain",
+                                   "Garden", "Growth",  "Meadow",    "Ascension"};
 
 const ArraySetup kCubeGrid20{"Cube", {{"Modifier", 20}, {"Modifier2", 20}}};
 const ArraySetup kCubeGrid25{"Cube", {{"Modifier", 25}, {"Modifier2", 25}}};
@@ -196,6 +201,10 @@ void TestScene1::Update() {
     const double elapsed = engine::GetTime() - sceneStartTime;
     if (!(SceneDuration(*currentScene) < elapsed))
         return;
+    if (sceneLoop) {
+        engine::SeekDemo(Scenes()[static_cast<std::size_t>(sceneIndex)].start);
+        return;
+    }
 
     sceneStartTime = engine::GetTime();
     if (sceneIndex + 1 < kSceneCount && scenes[sceneIndex + 1] != nullptr) {
@@ -214,6 +223,59 @@ void TestScene1::Update() {
     engine::SetDemoTime(0.0);
     sceneStartTime = 0.0;
     ShowScene(0);
+}
+
+std::vector<engine::EditorScene> TestScene1::Scenes() const {
+    std::vector<engine::EditorScene> shown;
+    double start = 0.0;
+    for (int index = 0; index < kSceneCount && scenes[index] != nullptr; ++index) {
+        const double length = SceneDuration(*scenes[index]);
+        shown.push_back({kSceneNames[index], start, length});
+        start += length;
+    }
+    return shown;
+}
+
+int TestScene1::SceneOnScreen() const {
+    return currentScene != nullptr ? sceneIndex : -1;
+}
+
+std::vector<long long> TestScene1::SwitchSteps(int stepsPerSecond) const {
+    std::vector<long long> steps{0};
+    for (int index = 0; index < kSceneCount && scenes[index] != nullptr; ++index) {
+        // The comparison the switch makes, on the times the fixed-step clock computes.
+        const long long from = steps.back();
+        const double start = static_cast<double>(from) / stepsPerSecond;
+        const double length = SceneDuration(*scenes[index]);
+        long long step =
+            std::max(from + 1, static_cast<long long>(std::floor((start + length) * stepsPerSecond)));
+        while (!(length < static_cast<double>(step) / stepsPerSecond - start))
+            ++step;
+        steps.push_back(step);
+    }
+    return steps;
+}
+
+void TestScene1::ShowSceneAt(double seconds) {
+    const std::vector<engine::EditorScene> shown = Scenes();
+    if (shown.empty())
+        return;
+    int index = 0;
+    while (index + 1 < static_cast<int>(shown.size()) &&
+           shown[static_cast<std::size_t>(index) + 1].start <= seconds)
+        ++index;
+    const int stepsPerSecond = engine::ReplayStepsPerSecond();
+    const std::vector<long long> switches = SwitchSteps(stepsPerSecond);
+    // Every scene before shared the particles' random sequence and emission clocks with this one.
+    engine::RestartParticles();
+    for (int before = 0; before < index; ++before)
+        engine::SkipSceneEmissions(*scenes[before]->GetBaseNode(),
+                                   static_cast<int>(switches[before + 1] - switches[before]));
+    engine::LoadSceneAgain(*scenes[index]);
+    Decorate(index + 1, *scenes[index]);
+    sceneStartTime = static_cast<double>(switches[index]) / stepsPerSecond;
+    ShowScene(index);
+    engine::ReplaySceneOnScreen(seconds - sceneStartTime);
 }
 
 void TestScene1::DestroyScenes() {

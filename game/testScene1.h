@@ -1,14 +1,16 @@
 // The demo's timeline: loads the nine scenes with their array modifiers and particle emitters when it
 // is registered, then shows them one after another, each for the length stored in its file, switching
 // the renderer's scene at each boundary; it quits after the ninth (or starts again when looping) and
-// when Escape is held.
+// when Escape is held. For the live editor it tells where its scenes lie and shows any of them from
+// any moment as a capture would have it there.
 #pragma once
 
 #include <engine/engine.h>
 
 #include <array>
+#include <vector>
 
-class TestScene1 : public engine::core::Module {
+class TestScene1 : public engine::core::Module, public engine::EditorTimeline {
 public:
     static constexpr int kSceneCount = 9;
 
@@ -27,6 +29,17 @@ public:
     // In seconds: the frame count times the single-precision 0.04 that the switch compares against.
     static double SceneDuration(const engine::gfx::DemoLoader& scene);
 
+    std::vector<engine::EditorScene> Scenes() const override;
+    int SceneOnScreen() const override;
+    // The scenes before it are accounted for in the particles' random sequence, the scene itself is
+    // loaded afresh and replayed from its start up to `seconds`.
+    void ShowSceneAt(double seconds) override;
+    void SetSceneLoop(bool on) override { sceneLoop = on; }
+    bool SceneLoop() const override { return sceneLoop; }
+    // The steps of a clock of stepsPerSecond at which a run from the demo's start switches to each
+    // loaded scene (the first is 0): the first step whose time lies past the scene before's length.
+    std::vector<long long> SwitchSteps(int stepsPerSecond) const;
+
 private:
     void LoadScenes();
     // Shows the first scene, with the clock and the music at its time, once it and those before it loaded.
@@ -39,4 +52,5 @@ private:
     std::array<engine::gfx::DemoLoader*, kSceneCount> scenes{};
     int firstScene;
     bool loop;
+    bool sceneLoop = false;
 };

@@ -9,7 +9,8 @@ packages=(
   liblua5.1-0-dev libboost-dev libopenmpt-dev libstb-dev libgtk-3-dev
   libboost-program-options-dev libtinyobjloader-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth
+  libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth xdotool
+  libimgui-dev
   clang libclang-rt-dev
   locales
 )

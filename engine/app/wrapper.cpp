@@ -1,5 +1,6 @@
 // The exported free functions: the only door programs use into the engine.
 #include <engine/app.h>
+#include <engine/editor.h>
 
 #include "anim/ipoFile.h"
 #include "app/screen.h"
@@ -52,6 +53,8 @@ audio::MusicHandle currentMusic = 0;
 capture::Session* currentCapture = nullptr;
 bool benchmarking = false;
 double startSeconds = 0.0;
+// The timer followed the music until a playback speed other than 1x silenced it.
+bool clockLeftForSpeed = false;
 
 // Deletes a singleton only where one exists: asking Get() would build one just to delete it, and the
 // curve player's constructor reads its file and throws when it is missing.
@@ -209,6 +212,7 @@ void StartApplication() {
     currentMusic = music;
     core::Kernel::Get()->Run();
     currentMusic = 0;
+    clockLeftForSpeed = false;
     startSeconds = 0.0;
 
     DeleteEngineModules();
@@ -237,6 +241,69 @@ void SetDemoTime(double seconds) {
         timer->SetTimeAt(seconds, reading);
     else
         timer->SetTime(seconds);
+}
+
+void PauseDemo(bool paused) {
+    core::Timer* timer = core::Timer::Get();
+    if (timer->Paused() == paused)
+        return;
+    // Away from 1x the music is silent already, and the time runs on the machine's clock.
+    const bool musicFollows = currentMusic != 0 && timer->Rate() == 1.0;
+    if (paused) {
+        if (musicFollows)
+            audio::ChannelPause(currentMusic);
+        timer->SetPaused(true);
+        return;
+    }
+    timer->SetPaused(false);
+    if (!musicFollows)
+        return;
+    // The device played out the block it held when paused: the demo goes on from the music as heard,
+    // a few milliseconds on, so that picture and sound stay together.
+    const double heard = audio::ChannelGetPlayedPosition(currentMusic);
+    if (timer->GetClock() == &audio::PlaybackClock())
+        timer->SetTimeAt(heard, audio::PlaybackClock().Counter());
+    audio::ChannelPlay(currentMusic, false);
+}
+
+bool DemoPaused() {
+    return core::Timer::Get()->Paused();
+}
+
+void SetDemoSpeed(double speed) {
+    core::Timer* timer = core::Timer::Get();
+    if (!(speed > 0.0) || speed == timer->Rate())
+        return;
+    if (timer->Rate() == 1.0) {
+        // Leaving 1x: the music falls silent, and a time that followed it needs a clock that runs.
+        if (currentMusic != 0)
+            audio::ChannelPause(currentMusic);
+        clockLeftForSpeed = timer->GetClock() == &audio::PlaybackClock();
+        if (clockLeftForSpeed)
+            timer->SwitchClock(&platform::SystemClock());
+        timer->SetRate(speed);
+        return;
+    }
+    timer->SetRate(speed);
+    if (speed != 1.0)
+        return;
+    if (clockLeftForSpeed)
+        timer->SwitchClock(&audio::PlaybackClock());
+    clockLeftForSpeed = false;
+    if (currentMusic == 0)
+        return;
+    // The music comes back exactly where the demo is.
+    SetDemoTime(timer->Time());
+    if (!timer->Paused())
+        audio::ChannelPlay(currentMusic, false);
+}
+
+double DemoSpeed() {
+    return core::Timer::Get()->Rate();
+}
+
+bool GetMusicPlace(double seconds, MusicPlace& place) {
+    return audio::MusicPlaceAt(seconds, place);
 }
 
 double GetMusicPosition() {

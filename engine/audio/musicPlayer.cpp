@@ -1,5 +1,6 @@
 #include "audio/musicPlayer.h"
 
+#include "audio/musicPlaces.h"
 #include "core/logging.h"
 
 #include <SDL.h>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -46,6 +48,9 @@ struct Player {
     // The module position heard when the device clock stood at baseFrames; it runs with the clock.
     double basePosition = 0.0;
     double baseFrames = 0.0;
+    // Read from the bytes on the first question; only the main thread touches them.
+    std::optional<ModulePlaces> places;
+    bool placesRead = false;
 };
 
 Player player;
@@ -242,6 +247,8 @@ MusicHandle MusicLoad(const std::string& path) {
     DeviceLock lock;
     player.module = std::move(module);
     player.bytes = std::move(bytes);
+    player.places.reset();
+    player.placesRead = false;
     ForgetBlocks();
     player.preBuffer.clear();
     player.preBufferRead = 0;
@@ -281,6 +288,14 @@ bool ChannelPlay(MusicHandle music, bool restart) {
         player.playing = true;
     }
     SDL_PauseAudioDevice(player.device, 0);
+    return true;
+}
+
+bool ChannelPause(MusicHandle music) {
+    DeviceLock lock;
+    if (!IsCurrent(music))
+        return false;
+    player.playing = false;
     return true;
 }
 
@@ -333,6 +348,22 @@ double ChannelGetPlayedPosition(MusicHandle music) {
     return player.basePosition + (PlayedFrames() - player.baseFrames) / player.frequency;
 }
 
+bool MusicPlaceAt(double seconds, MusicPlace& place) {
+    if (player.bytes.empty())
+        return false;
+    if (!player.placesRead)
+        player.places = ReadModulePlaces(player.bytes);
+    player.placesRead = true;
+    if (!player.places)
+        return false;
+    const ModulePlace found = PlaceAt(*player.places, seconds);
+    place.order = found.order;
+    place.pattern = found.pattern;
+    place.row = found.row;
+    place.rowSeconds = player.places->rowSeconds;
+    return true;
+}
+
 void Free() {
     // Closing waits for a running callback, so the module is no longer read when it is destroyed.
     if (player.device != 0)
@@ -340,6 +371,8 @@ void Free() {
     player.device = 0;
     player.module.reset();
     player.bytes.clear();
+    player.places.reset();
+    player.placesRead = false;
     ForgetBlocks();
     player.handle = 0;
     player.preBuffer.clear();

@@ -7,6 +7,8 @@
 
 #include "platform/clock.h"
 
+#include <engine/editor.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,6 +38,9 @@ MusicHandle MusicLoad(const std::string& path);
 bool ChannelPreBuf(MusicHandle music, int milliseconds);
 // Starts playback at once from the current position (or from the start with restart).
 bool ChannelPlay(MusicHandle music, bool restart);
+// Stops taking the module on: the device plays silence and the playback clock stands once the block
+// it plays has run out. ChannelPlay goes on from the sample after the last one taken.
+bool ChannelPause(MusicHandle music);
 // Moves playback to that many seconds into the module (past its end: silence) and drops what was
 // decoded ahead. The position is exact to the sample, as if the module had played from its start, and
 // holds from the moment of the call: the part of the new position that plays while the device still
@@ -47,6 +52,10 @@ double ChannelGetPosition(MusicHandle music);
 // Seconds of the module heard by now: the last position set, plus the samples the device has played
 // since; -1 for an unknown handle. Runs on past the module's end.
 double ChannelGetPlayedPosition(MusicHandle music);
+// Where the loaded module stands at `seconds` (its order list read once per loaded file); false when
+// no module is loaded.
+bool MusicPlaceAt(double seconds, MusicPlace& place);
+
 // Closes the device, then destroys the loaded module. Safe to call more than once.
 void Free();
 

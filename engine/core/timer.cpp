@@ -57,9 +57,48 @@ void Timer::SetTimeAt(double seconds, std::uint64_t counter) {
     offset += seconds - now;
     time = seconds;
     lastTime = seconds;
+    lastCounterTime = seconds;
+}
+
+void Timer::SetPaused(bool pause) {
+    if (paused == pause)
+        return;
+    paused = pause;
+    sinceLast = 0.0;
+    if (!paused)
+        SetTime(time);
+}
+
+void Timer::SetRate(double newRate) {
+    if (!(newRate > 0.0) || newRate == rate)
+        return;
+    // Counted from here: what passed at the old rate stays as it was.
+    SetTime(time);
+    rate = newRate;
+}
+
+void Timer::SwitchClock(platform::Clock* newClock) {
+    if (newClock == clock)
+        return;
+    clock = newClock;
+    if (stepsPerSecond > 0 || secondsPerCount <= 0.0)
+        return;
+    secondsPerCount = 1.0 / static_cast<double>(clock->Frequency());
+    startSeconds = static_cast<double>(clock->Counter()) * secondsPerCount;
+    startTicks = clock->Ticks();
+    lastElapsedTicks = 0;
+    offset = 0.0;
+    SetTime(time);
 }
 
 void Timer::Update() {
+    if (paused) {
+        sinceLast = 0.0;
+        // The tick count goes on meanwhile; kept up with, it is not taken for a stall on resuming.
+        if (stepsPerSecond == 0)
+            lastElapsedTicks = clock->Ticks() - startTicks;
+        return;
+    }
     if (stepsPerSecond > 0) {
         ++step;
         time = static_cast<double>(step) / stepsPerSecond;
@@ -67,12 +106,16 @@ void Timer::Update() {
         lastTime = time;
         return;
     }
-    time = static_cast<double>(clock->Counter()) * secondsPerCount - startSeconds + offset;
+    const double counterTime =
+        static_cast<double>(clock->Counter()) * secondsPerCount - startSeconds + offset;
+    time = rate == 1.0 ? counterTime : lastTime + (counterTime - lastCounterTime) * rate;
+    lastCounterTime = counterTime;
     elapsedTicks = clock->Ticks() - startTicks;
     sinceLast = time - lastTime;
     const auto deltaTicks = static_cast<std::int32_t>(elapsedTicks - lastElapsedTicks);
-    if (std::fabs(sinceLast - deltaTicks * 0.001) > kMaxClockDisagreement)
-        sinceLast = deltaTicks * 0.001;
+    const double tickSeconds = deltaTicks * 0.001 * rate;
+    if (std::fabs(sinceLast - tickSeconds) > kMaxClockDisagreement)
+        sinceLast = tickSeconds;
     if (sinceLast < 0.0)
         sinceLast = 0.0;
     if (sinceLast > kMaxSinceLast)

@@ -37,8 +37,24 @@ public:
     // rounding accumulates and two runs see the same times. For the timer's whole life.
     void UseFixedSteps(int stepsPerSecond);
 
+    // Paused, a pass advances nothing: the time stands and the time since the last pass is 0. Resuming
+    // goes on from the time it stood at, counted from the clock's reading now.
+    void SetPaused(bool paused);
+    bool Paused() const { return paused; }
+    // How many seconds of demo time a second of the clock makes (live, not with fixed steps): 0.5 plays
+    // at half speed. Taking effect now, from the present time on.
+    void SetRate(double rate);
+    double Rate() const { return rate; }
+    // Reads another clock from now on, the time going on from where it is, unlike SetClock.
+    void SwitchClock(platform::Clock* clock);
+    // For a replay that walks a scene in fixed steps outside the main loop: what SinceLast answers until
+    // the next pass measures it again.
+    void SetSinceLast(double seconds) { sinceLast = seconds; }
+
     double Time() const { return time; }
     double SinceLast() const { return sinceLast; }
+    // 0 when the timer reads its clock.
+    int StepsPerSecond() const { return stepsPerSecond; }
 
 private:
     double secondsPerCount = 0.0;
@@ -54,6 +70,11 @@ private:
     // Fixed steps: how many make a second (0: read the clock), and the step the time stands on.
     int stepsPerSecond = 0;
     std::int64_t step = 0;
+    bool paused = false;
+    double rate = 1.0;
+    // The counter's seconds (with the offset) at the previous pass, from which a rate other than 1
+    // scales what has passed since.
+    double lastCounterTime = 0.0;
 
     platform::Clock* clock;
 };

@@ -107,6 +107,7 @@ void LiveEditing::FollowShownScene(bool keepTime) {
 
 void LiveEditing::Report(const std::vector<std::string>& problems) {
     core::CWin32Window* window = core::CWin32Window::Get();
+    problem = problems.empty() ? std::string() : OneLine(problems.front());
     if (problems.empty()) {
         if (showingProblem)
             window->SetTitle(titleBeforeProblem);
@@ -133,6 +134,14 @@ namespace {
 std::unique_ptr<live::LiveEditing> liveEditing;
 
 } // namespace
+
+std::string LiveEditingProblem() {
+    return liveEditing ? liveEditing->Problem() : std::string();
+}
+
+int LiveEditingBuilds() {
+    return liveEditing ? liveEditing->BuildCount() : 0;
+}
 
 void WatchContent(const std::filesystem::path& contentDir, ContentCompiler compiler) {
     core::Kernel* kernel = core::Kernel::Get();

@@ -43,6 +43,7 @@ public:
 
     // Builds run so far, the first included.
     int BuildCount() const { return builds; }
+    const std::string& Problem() const { return problem; }
 
 private:
     double Now();
@@ -60,6 +61,7 @@ private:
     boost::weak_ptr<gfx::Spatial> shownScene;
     double shownSince = 0.0;
     bool showingProblem = false;
+    std::string problem;
     std::wstring titleBeforeProblem;
 };
 

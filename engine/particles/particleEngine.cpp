@@ -300,6 +300,31 @@ void ResetEmissionClocks() {
     curveClock = 0.0f;
 }
 
+namespace {
+
+// Emitters below `node` in the order a walk of the scene updates them.
+void CollectEmitters(Spatial& node, std::vector<Spatial*>& found) {
+    if (dynamic_cast<Emitter*>(&node) != nullptr || dynamic_cast<CurveEmitter*>(&node) != nullptr)
+        found.push_back(&node);
+    if (auto* group = dynamic_cast<Node*>(&node))
+        for (const boost::shared_ptr<Spatial>& child : group->GetChildren())
+            CollectEmitters(*child, found);
+}
+
+} // namespace
+
+void SkipEmissions(Spatial& scene, int steps, float dt) {
+    std::vector<Spatial*> emitters;
+    CollectEmitters(scene, emitters);
+    for (int step = 0; step < steps; ++step)
+        for (Spatial* emitter : emitters) {
+            if (auto* points = dynamic_cast<Emitter*>(emitter))
+                points->SkipEmissions(dt);
+            else
+                static_cast<CurveEmitter*>(emitter)->SkipEmissions(dt);
+        }
+}
+
 RandomFactors::RandomFactors()
     : state(repeatable ? NextRandom(repeatableState)
                        : static_cast<std::uint32_t>(platform::SystemClock().Counter())),
@@ -385,6 +410,12 @@ void Emitter::Simulate(float dt) {
         UpdateParticle(particles[first + i], dt);
     for (int i = 0; i < count - firstRun; ++i)
         UpdateParticle(particles[i], dt);
+}
+
+void Emitter::SkipEmissions(float dt) {
+    // Every respawn takes one seed, whatever it does with it; `first` is only bookkeeping of the ring.
+    int ringStart = first;
+    RunEmissions(emitterClock, dt, emitInterval, capacity, ringStart, [] { RandomFactors taken; });
 }
 
 void Emitter::UpdateParticle(Particle& p, float dt) {
@@ -515,6 +546,11 @@ void CurveEmitter::Simulate(float dt) {
     RunEmissions(curveClock, dt, emitInterval, capacity, first, [this] { Emit(); });
     for (int i = 0; i < count; ++i)
         UpdateParticle(particles[(first + i) % capacity], dt);
+}
+
+void CurveEmitter::SkipEmissions(float dt) {
+    int ringStart = first;
+    RunEmissions(curveClock, dt, emitInterval, capacity, ringStart, [] { RandomFactors taken; });
 }
 
 void CurveEmitter::UpdateParticle(Particle& p, float dt) {

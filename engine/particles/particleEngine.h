@@ -34,6 +34,11 @@ void UseClockSeededParticles();
 // of that class (Emitter with PlaneEmitter, and CurveEmitter), so a repeatable run must start here.
 void ResetEmissionClocks();
 
+// Runs the emission clocks and the seed sequence as every emitter below `scene` would over `steps`
+// passes of `dt` seconds, walked in the scene's order, without moving or making any particle: how a
+// seek brings a repeatable run to where a run from the start stands after scenes it did not show.
+void SkipEmissions(Spatial& scene, int steps, float dt);
+
 // The random factors of one respawn, each in [-1.0, 0.998] in steps of 0.002, from the generator reseeded
 // before every factor with a number drawn from the previous seed.
 class RandomFactors {
@@ -94,6 +99,8 @@ public:
     void Update(Renderer* renderer) override;
     // Emits once per whole emission interval on the class's clock, then moves every live particle.
     virtual void Simulate(float dt);
+    // What Simulate does to the class's clock and the seed sequence, and nothing else.
+    void SkipEmissions(float dt);
     virtual void UpdateParticle(Particle& particle, float dt);
     // Respawns the slot after the newest particle; a full ring gives up its oldest.
     virtual void Emit();
@@ -172,6 +179,7 @@ public:
     // current pose as the last ring, and submits the tube.
     void Update(Renderer* renderer) override;
     virtual void Simulate(float dt);
+    void SkipEmissions(float dt);
     virtual void UpdateParticle(Particle& particle, float dt);
     virtual void Emit();
     virtual void Respawn(Particle& particle);

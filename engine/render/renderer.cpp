@@ -78,6 +78,10 @@ void Renderer::Update() {
         }
     }
     device->EndScene();
+    if (overlay && backBuffer) {
+        device->SetRenderTarget(0, backBuffer.Get());
+        overlay();
+    }
     Present(*device);
 }
 

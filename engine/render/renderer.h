@@ -13,6 +13,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace engine::core::resources {
@@ -57,6 +58,9 @@ public:
     bool IsDeviceLost() const { return deviceLost; }
     double GetCopyTimer() const { return copyTimer; }
     void SetSleepFunction(SleepFunction function) { sleep = function; }
+    // Drawn over the finished picture of every frame, on the back buffer, right before it is
+    // presented: after "lastFrame" has taken its copy, so nothing of it reaches the demo's own passes.
+    void SetOverlay(std::function<void()> draw) { overlay = std::move(draw); }
 
 private:
     // Step by step, one frame: recover the device, draw, present.
@@ -81,6 +85,7 @@ private:
     void FetchBackBuffer(gpu::Device& device);
 
     bool deviceLost = false;
+    std::function<void()> overlay;
     boost::shared_ptr<Node> root;
     boost::shared_ptr<Spatial> scene;
     gpu::Ref<gpu::Surface> backBuffer;

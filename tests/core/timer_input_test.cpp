@@ -91,6 +91,47 @@ TEST_F(TimerTest, BackwardStepIsClampedToZero) {
     EXPECT_EQ(timer->SinceLast(), 0.0);
 }
 
+// A long pause must neither move the time nor read as a stall when playing resumes: the tick count
+// that ran on meanwhile would otherwise clamp the first pass after it to 0.7 s.
+TEST_F(TimerTest, PauseHoldsTheTimeAndResumesWithoutAJump) {
+    timer->Start();
+    clock.Advance(1.0, 1000);
+    timer->Update();
+    timer->SetPaused(true);
+    for (int pass = 0; pass < 50; ++pass) {
+        clock.Advance(0.2, 200);
+        timer->Update();
+        EXPECT_EQ(timer->Time(), 1.0);
+        EXPECT_EQ(timer->SinceLast(), 0.0);
+    }
+    timer->SetPaused(false);
+    clock.Advance(0.02, 20);
+    timer->Update();
+    EXPECT_NEAR(timer->Time(), 1.02, 1e-9);
+    EXPECT_NEAR(timer->SinceLast(), 0.02, 1e-9);
+}
+
+TEST_F(TimerTest, RateScalesTimeFromWhereItChangesAndSwitchingClocksKeepsTheTime) {
+    timer->Start();
+    clock.Advance(2.0, 2000);
+    timer->Update();
+    timer->SetRate(0.25);
+    clock.Advance(0.4, 400);
+    timer->Update();
+    EXPECT_NEAR(timer->Time(), 2.1, 1e-9);
+    EXPECT_NEAR(timer->SinceLast(), 0.1, 1e-9);
+    timer->SetRate(1.0);
+    FakeClock other;
+    other.counter = 123456789;
+    timer->SwitchClock(&other);
+    other.Advance(0.5, 500);
+    clock.Advance(3.0, 3000); // no longer read
+    timer->Update();
+    EXPECT_NEAR(timer->Time(), 2.6, 1e-9);
+    EXPECT_NEAR(timer->SinceLast(), 0.5, 1e-9);
+    timer->SwitchClock(&clock);
+}
+
 namespace {
 
 class InputTest : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include <engine/capture.h>
 #include <engine/demoLoader.h>
 #include <engine/deviceCaps.h>
+#include <engine/editor.h>
 #include <engine/emitterInfo.h>
 #include <engine/exception.h>
 #include <engine/live.h>

@@ -43,6 +43,12 @@ using ContentCompiler = std::function<ContentBuild(const std::filesystem::path& 
 // Exception.
 ENGINE_API void WatchContent(const std::filesystem::path& contentDir, ContentCompiler compiler);
 
+// The first problem of the last build and reload, "file:line: message" as the window's title shows it;
+// empty when it succeeded or none ran.
+ENGINE_API std::string LiveEditingProblem();
+// Builds run so far; 0 while live editing is off.
+ENGINE_API int LiveEditingBuilds();
+
 // How the program decorates the scene it loads from scenePath (its array modifiers and emitters), so
 // that the scene loaded again after an edit gets them again. A later call for a path replaces the
 // earlier one.
