@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 namespace engine::editor {
 
@@ -37,6 +39,15 @@ constexpr double kOnBoundary = 1e-6;
 constexpr double kFallbackRowSeconds = 0.12;
 
 } // namespace
+
+// m:ss.cc, as the overlay shows times.
+std::string Clock(double seconds) {
+    seconds = std::max(seconds, 0.0);
+    const int minutes = static_cast<int>(seconds / 60.0);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%05.2f", minutes, seconds - minutes * 60.0);
+    return text;
+}
 
 EditorModule::EditorModule(EditorTimeline& timeline) : timeline(timeline) {
     name = L"Editor";
@@ -94,6 +105,8 @@ void EditorModule::ReadKeys() {
 
 void EditorModule::TogglePause() {
     PauseDemo(!DemoPaused());
+    LOG_MESSAGE(std::string(DemoPaused() ? "Editor: paused at " : "Editor: playing from ") +
+                Clock(GetTime()));
 }
 
 void EditorModule::Step(StepUnit unit, int direction) {
@@ -123,6 +136,7 @@ void EditorModule::ToSceneStart() {
 
 void EditorModule::ToggleLoop() {
     timeline.SetSceneLoop(!timeline.SceneLoop());
+    LOG_MESSAGE(timeline.SceneLoop() ? "Editor: looping the scene" : "Editor: playing on through the scenes");
 }
 
 void EditorModule::ChangeSpeed(int direction) {
@@ -131,6 +145,10 @@ void EditorModule::ChangeSpeed(int direction) {
     const auto index = at == kSpeeds.end() ? 2 : at - kSpeeds.begin();
     const auto next = std::clamp<std::ptrdiff_t>(index + direction, 0, kSpeeds.size() - 1);
     SetDemoSpeed(kSpeeds[static_cast<std::size_t>(next)]);
+    char text[64];
+    std::snprintf(text, sizeof text, "Editor: playing at %gx%s", DemoSpeed(),
+                  DemoSpeed() != 1.0 ? ", silent" : "");
+    LOG_MESSAGE(text);
 }
 
 } // namespace engine::editor
@@ -155,6 +173,7 @@ void UseEditor(EditorTimeline& timeline) {
 }
 
 void SeekDemo(double seconds) {
+    LOG_MESSAGE("Editor: to " + editor::Clock(seconds));
     SetDemoTime(std::max(seconds, 0.0));
     // Where the clock landed: on fixed steps, the first step at or after the time asked.
     if (editorModule && core::Kernel::Get()->GetModule(editor::EditorModule::kModuleId) == editorModule.get())

@@ -10,10 +10,14 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace engine::editor {
 
 enum class StepUnit { Row, Beat, Bar };
+
+// m:ss.cc
+std::string Clock(double seconds);
 
 class EditorModule : public core::Module {
 public:

@@ -37,15 +37,6 @@ gfx::Renderer* FindRenderer() {
     return dynamic_cast<gfx::Renderer*>(core::Kernel::Get()->GetModule(kRendererModuleId));
 }
 
-// m:ss.cc
-std::string Clock(double seconds) {
-    seconds = std::max(seconds, 0.0);
-    const int minutes = static_cast<int>(seconds / 60.0);
-    char text[32];
-    std::snprintf(text, sizeof text, "%d:%05.2f", minutes, seconds - minutes * 60.0);
-    return text;
-}
-
 // Frames per second and frame time, from the time between the overlay's calls.
 double frameSeconds = 0.0;
 
