@@ -49,7 +49,8 @@ po::options_description Describe() {
         ("loop", "start again after the last scene instead of quitting")
         ("watch", po::value<std::string>()->value_name("CONTENT_DIR"),
          "live editing: rebuild data/ from CONTENT_DIR whenever a file there is saved and show the change "
-         "in the running demo")
+         "in the running demo, with the editor's keys (Space pause, Left/Right a beat, Shift a bar, Ctrl a "
+         "row, PageUp/PageDown/1-9/Home scenes, L loop, -/+ speed, Tab overlay)")
         ("capture", po::value<std::string>()->value_name("OUT"),
          "render the demo offscreen, frame by frame, into OUT: a .mp4 or .mkv video with its music, or a "
          "folder of numbered PNG pictures and audio.wav")

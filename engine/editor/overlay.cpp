@@ -125,9 +125,11 @@ void Overlay::ShowStatus() {
     }
     MusicPlace place;
     if (GetMusicPlace(time, place)) {
-        const int beat = place.row / place.rowsPerBeat + 1;
-        ImGui::Text("Music order %d  pattern %d  row %d  beat %d", place.order, place.pattern, place.row,
-                    beat);
+        // Bars and beats are counted within the pattern, as a tracker's highlighted rows show them.
+        const int bar = place.row / place.rowsPerBar + 1;
+        const int beat = place.row % place.rowsPerBar / place.rowsPerBeat + 1;
+        ImGui::Text("Music order %d  pattern %d  row %d  bar %d beat %d", place.order, place.pattern,
+                    place.row, bar, beat);
     }
     if (frameSeconds > 0.0)
         ImGui::Text("%.1f fps  %.1f ms", 1.0 / frameSeconds, frameSeconds * 1000.0);
