@@ -440,15 +440,18 @@ def check_report():
     # A scene of nothing the file knows still makes a valid description.
     scene = empty_scene()
     scene.name = "nothing"
-    armature = bpy.data.objects.new("Bones", bpy.data.armatures.new("Bones"))
-    scene.collection.objects.link(armature)
+    for name, data in (("Bones", bpy.data.armatures.new("Bones")), ("Cage", bpy.data.lattices.new("Cage")),
+                       ("Speaker", bpy.data.speakers.new("Speaker"))):
+        scene.collection.objects.link(bpy.data.objects.new(name, data))
     result = exporter.export_scene(scene, content)
-    if not any(line.startswith("Bones:") for line in result.report.lines()):
-        fail("the armature is not in the report")
+    for name in ("Bones", "Cage", "Speaker"):
+        if not any(line.startswith(name + ": a") and "not exported" in line for line in result.report.lines()):
+            fail("%s is not in the report" % name)
     if not compile_content(content, os.path.join(WORK, "report_data")):
         return
     length, records = formats.read_demo(os.path.join(WORK, "report_data", "nothing.demo"))
-    print("nothing.demo: %d frames, %d objects" % (length, len(records)))
+    if records:
+        fail("the scene of unsupported things made %d objects" % len(records))
 
     # Export on save: saving the file writes the scene into the content folder.
     live = content_copy("live_content")

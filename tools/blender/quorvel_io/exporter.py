@@ -13,6 +13,7 @@ and, because it mirrors, every triangle's winding is reversed on the way out.
 import math
 import os
 import re
+import shutil
 
 import bpy
 from mathutils import Euler, Matrix
@@ -345,16 +346,26 @@ class Exporter:
             counter += 1
         path = os.path.join(self.folder, name + ".png")
         os.makedirs(self.folder, exist_ok=True)
-        copy = image.copy()
-        try:
-            copy.filepath_raw = path
-            copy.file_format = "PNG"
-            copy.save()
-        except RuntimeError as error:
-            self.report.add(obj.name, "the image \"%s\" could not be written as PNG (%s)" % (image.name, error))
-            return None
-        finally:
-            bpy.data.images.remove(copy)
+        source = bpy.path.abspath(image.filepath) if image.source == "FILE" else ""
+        if (source and image.packed_file is None and not image.is_dirty and source.lower().endswith(".png")
+                and os.path.isfile(source)):
+            shutil.copyfile(source, path)
+        else:
+            # Blender reads a file's pixels only when something asks for them; a copy made before that
+            # has no pixels to save.
+            if not image.has_data and image.size[0] > 0:
+                image.pixels[0]
+            copy = image.copy()
+            try:
+                copy.filepath_raw = path
+                copy.file_format = "PNG"
+                copy.save()
+            except RuntimeError as error:
+                self.report.add(obj.name, "the image \"%s\" could not be written as PNG (%s)" % (
+                    image.name, str(error).strip()))
+                return None
+            finally:
+                bpy.data.images.remove(copy)
         self.textures[name] = self.folder_rel + "/" + name + ".png"
         self.image_names[image] = name
         return name
@@ -529,7 +540,10 @@ class Exporter:
         kind = kinds.get(obj.type, "Empty")
         if obj.type not in kinds:
             what = "a camera other than the scene's" if obj.type == "CAMERA" else "a %s object" % obj.type.title()
-            self.report.add(obj.name, "%s is exported as an empty group node" % what)
+            if not obj.children:
+                self.report.add(obj.name, "%s is not exported" % what)
+                return
+            self.report.add(obj.name, "%s is exported as a group node for its children" % what)
         node = Node(self.names[obj], kind, obj)
         fcs = self.transform(obj, node)
         if obj.type == "LIGHT" and obj.data.type != "POINT":
