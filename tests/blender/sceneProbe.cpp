@@ -76,7 +76,8 @@ Matrix Inverse(Matrix a) {
 
 class Probe : public engine::core::Module {
 public:
-    Probe(std::string scene, int width, int height, double fps, std::set<int> passes, std::vector<std::string> names)
+    Probe(std::string scene, int width, int height, double fps, std::set<int> passes,
+          std::vector<std::string> names)
         : scene(std::move(scene)), width(width), height(height), fps(fps), passes(std::move(passes)),
           names(std::move(names)) {
         // After the renderer has walked the scene, before the frame grabber reads the picture.
@@ -104,7 +105,8 @@ public:
         // Objects hang under the camera, whose world matrix is the view: the world matrix they report
         // is world x view. The camera's own inverse takes the view off again.
         const auto camera = loader->GetCameraNode();
-        const Matrix view = camera ? ToDouble(camera->GetWorldMatrix()) : Matrix{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        const Matrix view = camera ? ToDouble(camera->GetWorldMatrix())
+                                   : Matrix{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         const Matrix viewInverse = Inverse(view);
         std::printf("view");
         for (double v : viewInverse)

@@ -187,12 +187,14 @@ Image DecodeImage(const std::vector<std::uint8_t>& bytes) {
     int width = 0, height = 0, channels = 0;
     // The header first: a huge declared size is refused before anything is allocated for it.
     if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) == 0)
-        throw std::invalid_argument(std::string("not a picture stb can read (") + stbi_failure_reason() + ")");
+        throw std::invalid_argument(std::string("not a picture stb can read (") + stbi_failure_reason() +
+                                    ")");
     CheckImageSize("image", width, height);
-    stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
-                                            &channels, 4);
+    stbi_uc* pixels =
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4);
     if (pixels == nullptr)
-        throw std::invalid_argument(std::string("the picture cannot be decoded (") + stbi_failure_reason() + ")");
+        throw std::invalid_argument(std::string("the picture cannot be decoded (") + stbi_failure_reason() +
+                                    ")");
     Image image = Blank(width, height);
     std::copy(pixels, pixels + image.rgba.size(), image.rgba.begin());
     stbi_image_free(pixels);
