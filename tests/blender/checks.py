@@ -356,7 +356,10 @@ def check_roundtrip():
         fail("expected the nine shipped scenes in %s, found %s" % (data, scenes))
     for name in scenes:
         scene = empty_scene()
-        importer.import_demo(bpy.context, os.path.join(data, name + ".demo"), OPTIONS["--content"])
+        # Through the menu entries' operators, as an artist would.
+        if bpy.ops.import_scene.quorvel(filepath=os.path.join(data, name + ".demo"),
+                                        content_dir=OPTIONS["--content"]) != {"FINISHED"}:
+            fail("importing %s failed" % name)
         result = exporter.export_scene(scene, content, name)
         print("%s: exported, %d report lines" % (name, len(result.report.entries)))
         for line in result.report.lines():
@@ -420,6 +423,8 @@ def check_report():
     lens.data.lens = 35.0
     sun = bpy.data.objects.new("Sun", bpy.data.lights.new("Sun", "SUN"))
     scene.collection.objects.link(sun)
+    if bpy.ops.export_scene.quorvel(directory=content) != {"FINISHED"}:
+        fail("the export operator failed")
     result = exporter.export_scene(scene, content)
     report = open(os.path.join(content, "scenes", "unsupported", "export-report.txt")).read()
     print(report)
