@@ -271,16 +271,17 @@ def check_numbers():
         sample = samples[p]
         frame = sample["frame"]
         scene.frame_set(int(frame), subframe=frame - int(frame))
-        # The camera: the engine's camera pose is Blender's with the z axis turned over.
-        m = cam.matrix_world
-        expected = [m[j][i] * (-1.0 if i == 2 and j < 3 else 1.0) for i in range(4) for j in range(4)]
-        diff = max(abs(a - b) for a, b in zip(expected, sample["view"]))
+        # The engine's matrices are Blender's mirrored in z (Z M Z, Z = diag(1, 1, -1, 1)), transposed.
+        def mirrored(m):
+            sign = (1.0, 1.0, -1.0, 1.0)
+            return [m[j][i] * sign[i] * sign[j] for i in range(4) for j in range(4)]
+
+        diff = max(abs(a - b) for a, b in zip(mirrored(cam.matrix_world), sample["view"]))
         if diff > worst_matrix:
             worst_matrix, worst_at = diff, "Camera at frame %g" % frame
         for obj, name in zip(objects, names):
             m = obj.matrix_world
-            expected = [m[j][i] for i in range(4) for j in range(4)]
-            diff = max(abs(a - b) for a, b in zip(expected, sample["world"][name]))
+            diff = max(abs(a - b) for a, b in zip(mirrored(m), sample["world"][name]))
             if diff > worst_matrix:
                 worst_matrix, worst_at = diff, "%s at frame %g" % (name, frame)
             co = world_to_camera_view(scene, cam, m.translation)

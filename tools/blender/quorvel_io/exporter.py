@@ -2,12 +2,12 @@
 a default material script, the program's table of array modifiers and emitters, and a report of what
 could not be exported.
 
-Coordinates: engine world coordinates are Blender's world coordinates, number for number, so every
-object's location, XYZ Euler rotation, scale and curves carry over unchanged. The change of handedness
-lives in the camera: the engine's camera is Blender's camera with its local z axis turned over (a
-ScaleZ of -1), so the engine's view space (left-handed, looking down +z) is Blender's camera space
-(right-handed, looking down -z) with z negated. The same turn applies to objects parented to the camera,
-and, because it mirrors, every triangle's winding is reversed on the way out.
+Coordinates: the engine's coordinates are Blender's with z negated, in the world and in every object's
+own frame. A mirror in z keeps each axis where it is, so the XYZ Euler order of Blender's rotations is
+the engine's too and every curve carries over key for key: only LocZ, RotX, RotY, dRotX and dRotY change
+sign. Blender's camera looks down its -z, the engine's down its +z: the mirror turns one into the other,
+so the camera is mirrored like any object. Mesh vertices and normals are mirrored too, and as a mirror
+turns a triangle's winding over, every triangle is written the other way round.
 """
 
 import math
@@ -276,25 +276,23 @@ class Exporter:
             return True
         return any(p in ("rotation_euler", "delta_rotation_euler", "rotation_quaternion") for p, _ in fcs)
 
-    # --- the camera's turn ------------------------------------------------------------------------
+    # --- the mirror ---------------------------------------------------------------------------------
 
     @staticmethod
-    def turn_over(node, camera_child):
-        """Objects fixed to the view: their pose in the engine's view space is Blender's pose in camera
-        space with z negated. The loader negates the z of the position itself; the rest is done here:
-        the X and Y rotations change sign and the z axis is scaled by -1."""
-        if camera_child:
-            for axis in ("X", "Y"):
-                node.rotation[AXES.index(axis)] = -node.rotation[AXES.index(axis)]
-                for prefix in ("Rot", "dRot"):
-                    if prefix + axis in node.curves:
-                        node.curves[prefix + axis] = node.curves[prefix + axis].scaled(-1.0)
-        if "ScaleZ" in node.curves:
-            node.curves["ScaleZ"] = node.curves["ScaleZ"].scaled(-1.0)
-        else:
-            node.curves["ScaleX"] = qc.constant_curve(1.0)
-            node.curves["ScaleY"] = qc.constant_curve(1.0)
-            node.curves["ScaleZ"] = qc.constant_curve(-1.0)
+    def mirror(node, camera_child):
+        """Blender's pose of a node in the engine's coordinates, z negated: the z of the position and the
+        X and Y rotations change sign, the Z rotation and the scale stay. The loader negates the z of the
+        position of objects fixed to the camera itself (their file positions count z the way Blender's
+        camera does), so theirs is left as it is."""
+        if not camera_child:
+            node.position[2] = -node.position[2]
+            if "LocZ" in node.curves:
+                node.curves["LocZ"] = node.curves["LocZ"].scaled(-1.0)
+        for index, axis in ((0, "X"), (1, "Y")):
+            node.rotation[index] = -node.rotation[index]
+            for prefix in ("Rot", "dRot"):
+                if prefix + axis in node.curves:
+                    node.curves[prefix + axis] = node.curves[prefix + axis].scaled(-1.0)
 
     def export_camera(self, obj):
         node = Node(CAMERA_NAME, "Camera", obj)
@@ -302,18 +300,12 @@ class Exporter:
         if obj.parent is not None:
             self.report.add(obj.name, "the camera's parent \"%s\" is not exported: the engine's camera "
                             "hangs under the scene's root" % obj.parent.name)
-        # Blender's view keeps only the directions of the camera's axes, so only the signs of its scale.
-        animated = any(k.startswith("Scale") and c.constant_value() is None for k, c in node.curves.items())
-        if animated or any(abs(abs(v) - 1.0) > 1e-6 for v in obj.scale):
-            self.report.add(obj.name, "the camera's scale is not exported: Blender's view ignores all but "
-                            "its sign")
-        for k in [k for k in node.curves if k.startswith("Scale")]:
-            del node.curves[k]
-        signs = [math.copysign(1.0, v) for v in obj.scale]
-        signs[2] = -signs[2]
-        if signs != [1.0, 1.0, 1.0]:
-            for axis, sign in zip(AXES, signs):
-                node.curves["Scale" + axis] = qc.constant_curve(sign)
+        # Blender's view ignores the camera's scale; the engine's would be distorted by it.
+        if any(k.startswith("Scale") for k in node.curves):
+            self.report.add(obj.name, "the camera's scale is not exported: Blender's view ignores it")
+            for k in [k for k in node.curves if k.startswith("Scale")]:
+                del node.curves[k]
+        self.mirror(node, camera_child=False)
         cam = obj.data
         if cam.type != "PERSP":
             self.report.add(obj.name, "the camera is %s; the engine's projection is a perspective" % cam.type.title())
@@ -441,15 +433,15 @@ class Exporter:
 
     @staticmethod
     def obj_text(mesh):
-        """Triangles with per-corner normals and the first UV map, winding reversed (see the module's
-        comment), texture v counted from the top as the engine does."""
+        """Triangles with per-corner normals and the first UV map, mirrored in z with their winding
+        reversed (see the module's comment), texture v counted from the top as the engine does."""
         mesh.calc_loop_triangles()
         if hasattr(mesh, "calc_normals_split"):
             mesh.calc_normals_split()
         uv_layer = mesh.uv_layers.active.data if mesh.uv_layers.active is not None else None
         lines = ["# written by the Quorvel add-on for Blender; triangles wound for the engine\n"]
         for v in mesh.vertices:
-            lines.append("v %.9g %.9g %.9g\n" % tuple(v.co))
+            lines.append("v %.9g %.9g %.9g\n" % (v.co[0], v.co[1], -v.co[2]))
         normals, uvs = {}, {}
         faces = []
         for tri in mesh.loop_triangles:
@@ -457,7 +449,8 @@ class Exporter:
             for corner in (0, 2, 1):
                 loop = tri.loops[corner]
                 vertex = tri.vertices[corner]
-                n = tuple(round(c, 6) for c in mesh.loops[loop].normal)
+                normal = mesh.loops[loop].normal
+                n = (round(normal[0], 6), round(normal[1], 6), round(-normal[2], 6))
                 ni = normals.setdefault(n, len(normals) + 1)
                 if uv_layer is not None:
                     uv = uv_layer[loop].uv
@@ -494,7 +487,7 @@ class Exporter:
                 offset = [offset[i] + m.relative_offset_displace[i] * dims[i] / max(abs(obj.scale[i]), 1e-12)
                           for i in range(3)]
             if any(abs(v) > 1e-12 for v in offset):
-                entry["offset"] = offset
+                entry["offset"] = [offset[0], offset[1], -offset[2]]
             if m.use_object_offset and m.offset_object is not None:
                 if m.offset_object in self.names:
                     entry["object"] = self.names[m.offset_object]
@@ -520,9 +513,10 @@ class Exporter:
                 "node": node.name,
                 "kind": "plane" if obj.type == "MESH" and s.emit_from == "FACE" and min(obj.dimensions) < 1e-6
                 else "point",
-                "velocity": [s.object_align_factor[i] + s.normal_factor * (1.0 if i == 2 else 0.0) for i in range(3)],
+                "velocity": [s.object_align_factor[0], s.object_align_factor[1],
+                             -(s.object_align_factor[2] + s.normal_factor)],
                 "velocityVariance": [s.factor_random] * 3,
-                "acceleration": list(gravity),
+                "acceleration": [gravity[0], gravity[1], -gravity[2]],
                 "size": s.particle_size * 2.0,
                 "maxParticles": max(1, int(math.ceil(s.count * min(1.0, lifetime / span)))),
                 "emitInterval": span / max(1, s.count),
@@ -573,8 +567,7 @@ class Exporter:
             self.export_arrays(obj, node, [m for m in getattr(obj, "modifiers", []) if m.type == "ARRAY"])
         if obj.type == "MESH":
             self.export_particles(obj, node)
-        if node.parent == CAMERA_NAME:
-            self.turn_over(node, camera_child=True)
+        self.mirror(node, camera_child=node.parent == CAMERA_NAME)
         self.nodes.append(node)
 
     def fcurves_quiet(self, obj):
@@ -601,8 +594,7 @@ class Exporter:
         if max(abs(s - 1.0) for s in scale) > 1e-7:
             for i, axis in enumerate(AXES):
                 middle.curves["Scale" + axis] = qc.constant_curve(scale[i])
-        if parent_name == CAMERA_NAME:
-            self.turn_over(middle, camera_child=True)
+        self.mirror(middle, camera_child=parent_name == CAMERA_NAME)
         self.nodes.append(middle)
         node.parent = middle.name
 

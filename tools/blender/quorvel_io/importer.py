@@ -1,7 +1,7 @@
 """Reads a compiled scene (.demo with its meshes) into the current Blender scene, the exporter's
-conversion run backwards: positions, rotations and curves keep their numbers (rotations back from tens
-of degrees to radians), keys keep their times and handles, the camera and the objects fixed to it get
-their z axis turned over, and triangles their winding back."""
+conversion run backwards: keys keep their times and handles, rotations go back from tens of degrees to
+radians, and the mirror in z is undone (LocZ, RotX, RotY, dRotX and dRotY change sign, mesh vertices
+and normals are mirrored, triangles get their winding back)."""
 
 import math
 import os
@@ -58,7 +58,7 @@ class Importer:
         tvo = formats.read_tvo(file)
         mesh = bpy.data.meshes.new(name)
         faces = [(tvo.indices[i], tvo.indices[i + 2], tvo.indices[i + 1]) for i in range(0, len(tvo.indices) - 2, 3)]
-        mesh.from_pydata(tvo.positions, [], faces)
+        mesh.from_pydata([(x, y, -z) for x, y, z in tvo.positions], [], faces)
         if tvo.uvs:
             layer = mesh.uv_layers.new(name="UVMap")
             for loop in mesh.loops:
@@ -69,7 +69,8 @@ class Importer:
                 polygon.use_smooth = True
             if hasattr(mesh, "use_auto_smooth"):
                 mesh.use_auto_smooth = True
-            mesh.normals_split_custom_set([tvo.normals[loop.vertex_index] for loop in mesh.loops])
+            normals = [(x, y, -z) for x, y, z in tvo.normals]
+            mesh.normals_split_custom_set([normals[loop.vertex_index] for loop in mesh.loops])
         mesh.validate()
         mesh.materials.append(self.material(name, tvo, file))
         self.meshes[name] = mesh
@@ -123,8 +124,9 @@ class Importer:
         obj.rotation_euler = record.rotation
         return obj
 
-    def add_curves(self, obj, record, turned):
-        """turned: the camera or an object fixed to it, whose z axis the exporter turns over."""
+    def add_curves(self, obj, record, camera_child):
+        """The exporter's mirror in z backwards: LocZ (except for objects fixed to the camera, whose
+        file positions count z as Blender's camera does), RotX, RotY, dRotX and dRotY change sign."""
         if not record.curves:
             return
         action = bpy.data.actions.new(record.name + "Action")
@@ -134,8 +136,8 @@ class Importer:
                 self.notes.append("%s: the %s curve is not imported" % (record.name, curve.channel))
                 continue
             path, index, factor = CHANNELS[curve.channel]
-            if turned and (curve.channel == "ScaleZ" or (record.type != "Camera" and curve.channel in (
-                    "RotX", "RotY", "dRotX", "dRotY"))):
+            if curve.channel in ("RotX", "RotY", "dRotX", "dRotY") or (
+                    curve.channel in ("LocZ", "dLocZ") and not camera_child):
                 factor = -factor
             fc = action.fcurves.new(path, index=index, action_group=record.name)
             fc.keyframe_points.add(len(curve.keys))
@@ -169,14 +171,12 @@ class Importer:
                 scene.camera = obj
         for record in records:
             obj = objects[record.name]
-            turned = record.type == "Camera" or record.parent == "Camera"
-            self.add_curves(obj, record, turned)
-            if turned:
-                if record.type != "Camera":
-                    obj.rotation_euler[0] = -obj.rotation_euler[0]
-                    obj.rotation_euler[1] = -obj.rotation_euler[1]
-                if not any(c.channel == "ScaleZ" for c in record.curves):
-                    obj.scale[2] = -1.0
+            camera_child = record.parent == "Camera"
+            self.add_curves(obj, record, camera_child)
+            obj.rotation_euler[0] = -obj.rotation_euler[0]
+            obj.rotation_euler[1] = -obj.rotation_euler[1]
+            if not camera_child:
+                obj.location[2] = -obj.location[2]
             if record.parent:
                 parent = camera if record.parent == "Camera" else objects.get(record.parent)
                 if parent is None:
