@@ -459,6 +459,20 @@ def check_report():
     if records:
         fail("the scene of unsupported things made %d objects" % len(records))
 
+    # A compiled scene cut short is refused with the file and the place named, and nothing is added.
+    broken = os.path.join(WORK, "broken.demo")
+    with open(os.path.join(OPTIONS["--data"], "scene1.demo"), "rb") as source, open(broken, "wb") as out:
+        out.write(source.read()[:60])
+    before = len(bpy.data.objects)
+    try:
+        importer.import_demo(bpy.context, broken)
+        fail("a scene cut short was imported")
+    except formats.FormatError as error:
+        if broken not in str(error) or " at byte " not in str(error):
+            fail("the error for a scene cut short does not name the file and the place: %s" % error)
+    if len(bpy.data.objects) != before:
+        fail("a scene cut short left %d objects behind" % (len(bpy.data.objects) - before))
+
     # Export on save: saving the file writes the scene into the content folder.
     live = content_copy("live_content")
     scene = empty_scene()

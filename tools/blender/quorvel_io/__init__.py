@@ -63,7 +63,11 @@ class QUORVEL_OT_export(bpy.types.Operator):
         scene.quorvel_content_dir = self.directory
         if self.scene_name:
             scene.quorvel_scene_name = self.scene_name
-        result = exporter.export_scene(scene, self.directory, self.scene_name or None)
+        try:
+            result = exporter.export_scene(scene, self.directory, self.scene_name or None)
+        except OSError as error:
+            self.report({"ERROR"}, "Quorvel: the export into %s failed: %s" % (self.directory, error))
+            return {"CANCELLED"}
         _report_to(self, result)
         return {"FINISHED"}
 
@@ -111,7 +115,12 @@ def export_on_save(_file):
     for scene in bpy.data.scenes:
         if not scene.quorvel_export_on_save or not scene.quorvel_content_dir:
             continue
-        result = exporter.export_scene(scene, _content_dir(scene), scene.quorvel_scene_name or None)
+        # A failed export must not disturb the save it follows: it is told on the console instead.
+        try:
+            result = exporter.export_scene(scene, _content_dir(scene), scene.quorvel_scene_name or None)
+        except OSError as error:
+            print("Quorvel: the export of scene \"%s\" into %s failed: %s" % (scene.name, _content_dir(scene), error))
+            continue
         print("Quorvel: exported scene \"%s\" to %s" % (scene.name, result.lua_path))
         for line in result.report.lines():
             print("Quorvel:   " + line)

@@ -41,7 +41,11 @@ class _Reader:
 
     def string(self, what):
         n = self.count(what + " length", 1)
-        return self.take(n, what).decode("latin-1")
+        raw = self.take(n, what)
+        try:
+            return raw.decode("utf-8")
+        except UnicodeDecodeError:
+            return raw.decode("latin-1")
 
 
 class DemoCurve:
