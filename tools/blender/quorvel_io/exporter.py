@@ -511,8 +511,9 @@ class Exporter:
             gravity = self.scene.gravity * s.effector_weights.gravity if self.scene.use_gravity else (0, 0, 0)
             self.program["emitters"].append({
                 "node": node.name,
-                "kind": "plane" if obj.type == "MESH" and s.emit_from == "FACE" and min(obj.dimensions) < 1e-6
-                else "point",
+                # The engine's rectangle spreads along the node's X and Z axes: a Blender mesh flat in its
+                # own Y is one, any other emitter a point source.
+                "kind": "plane" if s.emit_from == "FACE" and obj.dimensions[1] < 1e-6 else "point",
                 "velocity": [s.object_align_factor[0], s.object_align_factor[1],
                              -(s.object_align_factor[2] + s.normal_factor)],
                 "velocityVariance": [s.factor_random] * 3,
@@ -521,7 +522,7 @@ class Exporter:
                 "maxParticles": max(1, int(math.ceil(s.count * min(1.0, lifetime / span)))),
                 "emitInterval": span / max(1, s.count),
                 "planeWidth": obj.dimensions[0] / 2.0,
-                "planeDepth": obj.dimensions[1] / 2.0,
+                "planeDepth": obj.dimensions[2] / 2.0,
             })
             self.report.add(obj.name, "the particle system \"%s\" is listed in %s/program.lua for the program "
                             "to attach; the scene file cannot hold it" % (system.name, self.folder_rel))
@@ -696,8 +697,12 @@ class Exporter:
         lines = ["-- What the scene file cannot hold: array modifiers and particle emitters for the program to\n",
                  "-- attach to the named nodes after loading the scene (docs/blender.md). In the timeline:\n"]
         for a in self.program["arrays"]:
-            dims = ", ".join("{\"%s\", %d}" % (e.get("object", a["object"]), e["count"]) for e in a["entries"])
-            lines.append("--   AddArray(loader, {\"%s\", {%s}});\n" % (a["object"], dims))
+            if all("object" in e and "offset" not in e for e in a["entries"]):
+                dims = ", ".join("{\"%s\", %d}" % (e["object"], e["count"]) for e in a["entries"])
+                lines.append("--   AddArray(loader, {\"%s\", {%s}});\n" % (a["object"], dims))
+            else:
+                lines.append("--   %s: constant offsets go into ArrayEntry::offset with useConstantOffset\n" %
+                             a["object"])
         lines.append("return " + lua.value(self.program) + "\n")
         return "".join(lines)
 
