@@ -27,6 +27,8 @@ from bpy_extras.object_utils import world_to_camera_view
 argv = sys.argv[sys.argv.index("--") + 1:]
 CHECK = argv[0]
 OPTIONS = dict(zip(argv[1::2], argv[2::2]))
+# The add-on is imported from the source tree, which must stay as it is.
+sys.dont_write_bytecode = True
 sys.path.insert(0, OPTIONS["--addon"])
 
 import quorvel_io  # noqa: E402
