@@ -426,6 +426,13 @@ def check_report():
     lens.data.lens = 35.0
     sun = bpy.data.objects.new("Sun", bpy.data.lights.new("Sun", "SUN"))
     scene.collection.objects.link(sun)
+    # Beside them, a mesh drawn by an effect of fx/ named in quorvel_material, with a picture made here.
+    glowing = box("Glowing", 1.0, "emissive/Halo")
+    material = bpy.data.materials.new("Glow")
+    material.use_nodes = True
+    material.node_tree.nodes.new("ShaderNodeTexImage").image = bpy.data.images.new("glow", 8, 8)
+    glowing.data.materials.append(material)
+    glowing.data.uv_layers.new()
     if bpy.ops.export_scene.quorvel(directory=content) != {"FINISHED"}:
         fail("the export operator failed")
     result = exporter.export_scene(scene, content)
@@ -442,8 +449,12 @@ def check_report():
         for phrase in phrases:
             if not any(line.startswith(obj + ":") and phrase in line for line in result.report.lines()):
                 fail("the report does not say \"%s\" for %s" % (phrase, obj))
+    if any(line.startswith("Glowing:") for line in result.report.lines()):
+        fail("the mesh drawn by an effect of fx/ was reported")
     if not compile_content(content, os.path.join(WORK, "report_data")):
         return
+    if not os.path.isfile(os.path.join(WORK, "report_data", "unsupported.demo_scene", "glow.png")):
+        fail("the picture made in Blender did not reach the compiled scene")
 
     # A scene of nothing the file knows still makes a valid description.
     scene = empty_scene()

@@ -384,9 +384,16 @@ class Exporter:
                 if names and all(names):
                     mesh_entry["textures"] = names
                 return
-            self.report.add(obj.name, "quorvel_material \"%s\" is neither a built-in effect (%s) nor a material "
-                            "script of the content folder; the default material is used" % (
-                                chosen, ", ".join(BUILTINS)))
+            script = self.effect_script(chosen)
+            if script is not None:
+                mesh_entry["material"] = script
+                names = [self.export_image(obj, image) for image in images]
+                if names and all(names):
+                    mesh_entry["textures"] = names
+                return
+            self.report.add(obj.name, "quorvel_material \"%s\" is neither a built-in effect (%s), a material "
+                            "script of the content folder nor an effect of its fx/ folder (\"litTextured\" or "
+                            "\"litTextured/RimLight\"); the default material is used" % (chosen, ", ".join(BUILTINS)))
         name = self.export_image(obj, images[0]) if images else None
         if name is None:
             mesh_entry["builtin"] = "diffuse"
@@ -395,6 +402,30 @@ class Exporter:
         self.files[script] = DEFAULT_MATERIAL
         mesh_entry["material"] = script
         mesh_entry["textures"] = [name]
+
+    def effect_script(self, chosen):
+        """A material script for "effect" or "effect/Technique" naming content/fx/<effect>.fx: the technique
+        (the file's first where none is named) with every texture slot the effect declares bound."""
+        effect, _, technique = chosen.partition("/")
+        effect = effect[:-3] if effect.endswith(".fx") else effect
+        path = os.path.join(self.content_dir, "fx", effect + ".fx")
+        if not re.match(r"^[A-Za-z0-9_]+$", effect) or not os.path.isfile(path):
+            return None
+        with open(path, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        techniques = re.findall(r"^technique\s+(\w+)", text, re.M)
+        technique = technique or (techniques[0] if techniques else "")
+        if technique not in techniques:
+            return None
+        slots = re.findall(r"^texture\s+(\w+)\s*<\s*string\s+slot\s*=\s*\"(tex[0-6])\"", text, re.M)
+        params = ", ".join('{ "tex", "%s", "%s" }' % slot for slot in slots)
+        rel = "%s/%s_%s.efx" % (self.folder_rel, effect, technique)
+        self.files[rel] = ("-- Written by the Quorvel add-on for quorvel_material \"%s\".\n"
+                           "effect = {\n    { priority = 1, pass = {\n"
+                           "        { priority = 100, fx = \"%s\", tec = \"%s\", params = { %s },\n"
+                           "          streams = { \"pos\", \"normal\", \"tex\" } },\n    } },\n}\n" % (
+                               chosen, effect, technique, params))
+        return rel
 
     def export_mesh(self, obj, node):
         arrays = [m for m in obj.modifiers if m.type == "ARRAY" and m.show_viewport]
