@@ -63,9 +63,6 @@ class TimeMap:
     def to_engine(self, frame):
         return 1.0 + (frame - self.frame_start) * self.factor
 
-    def to_blender(self, frame):
-        return self.frame_start + (frame - 1.0) / self.factor
-
 
 # --- Blender's Bezier segment, evaluated in double precision -------------------------------------
 
@@ -179,8 +176,7 @@ def convert_segments(points, evaluate, notes):
     points: per key (frame, value, handle_left, handle_right, interpolation) as Blender holds them.
     evaluate: Blender's own evaluation, used for the easing modes.
     """
-    keys = [Key(p[0], p[1], p[2], p[3]) for p in points]
-    out = [Key(keys[0].frame, keys[0].value, keys[0].left, keys[0].right)]
+    out = [Key(points[0][0], points[0][1], points[0][2], points[0][3])]
     worst = 0.0
     for i in range(len(points) - 1):
         a, b = points[i], points[i + 1]
