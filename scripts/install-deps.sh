@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth xdotool
   libimgui-dev
   clang libclang-rt-dev
+  blender
   locales
 )
 

@@ -3,6 +3,7 @@
 // file and line and leave no output; the material and curve checks refuse what the engine would only
 // find at run time.
 #include "build.h"
+#include "content/content.h"
 #include "scene/demoReader.h"
 
 #include <gtest/gtest.h>
@@ -177,6 +178,30 @@ TEST(TalvoBuild, FaultsNameTheirFileAndLineAndWriteNothing) {
         std::string(QUORVEL_TALVO_BUILD) + " " + content.root.string() + " " + out.string() + " 2>/dev/null";
     EXPECT_NE(std::system(command.c_str()), 0);
     EXPECT_FALSE(fs::exists(out));
+}
+
+// Pictures made elsewhere (the Blender add-on writes PNG files) come in through image "file": its pixels
+// reach the scene's texture unchanged, and a file that is no picture names itself.
+TEST(TalvoBuild, AnImageFileBecomesASceneTextureWithItsPixels) {
+    ContentFolder content;
+    quorvel::content::Image picture;
+    picture.width = 2;
+    picture.height = 1;
+    picture.rgba = {255, 0, 0, 255, 0, 128, 255, 64};
+    const std::vector<std::uint8_t> png = quorvel::content::EncodePng(picture);
+    content.Write("scenes/pictured/photo.png", std::string(png.begin(), png.end()));
+    content.Write("scenes/pictured.lua",
+                  "return { length = 1, textures = { photo = image \"scenes/pictured/photo.png\" } }");
+    const Outputs outputs = CompileContent(content.root);
+    const std::vector<std::uint8_t>& made = outputs.Files().at("pictured.demo_scene/photo.png");
+    EXPECT_EQ(quorvel::content::DecodeImage(made).rgba, picture.rgba);
+
+    content.Write("scenes/pictured/photo.png", "not a picture");
+    const std::string error = content.Error();
+    EXPECT_NE(
+        error.find("image: " + (content.root / "scenes/pictured/photo.png").string() + ": not a picture"),
+        std::string::npos)
+        << error;
 }
 
 TEST(TalvoBuild, ALibraryRunsOnceForEveryUseAndNothingOutsideItsFolderIsReached) {

@@ -92,5 +92,8 @@ Image GlowSprite(int size, Colour centre, float falloff);
 bool WritePng(const Image& image, const std::filesystem::path& file);
 // The bytes WritePng writes.
 std::vector<std::uint8_t> EncodePng(const Image& image);
+// An image file (PNG, JPEG, BMP, TGA: what stb's reader takes) as RGBA. Throws std::invalid_argument
+// naming the reason for bytes that are no picture or a size outside 1-8192.
+Image DecodeImage(const std::vector<std::uint8_t>& bytes);
 
 } // namespace quorvel::content

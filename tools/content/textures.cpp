@@ -1,10 +1,12 @@
 #include "content/content.h"
 
+#include <stb_image.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <stdexcept>
 
 namespace quorvel::content {
@@ -177,6 +179,26 @@ std::vector<std::uint8_t> EncodePng(const Image& image) {
                                image.width * 4) == 0)
         throw std::runtime_error("EncodePng: the PNG encoder failed");
     return png;
+}
+
+Image DecodeImage(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        throw std::invalid_argument("the file is too large for a picture");
+    int width = 0, height = 0, channels = 0;
+    // The header first: a huge declared size is refused before anything is allocated for it.
+    if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) == 0)
+        throw std::invalid_argument(std::string("not a picture stb can read (") + stbi_failure_reason() +
+                                    ")");
+    CheckImageSize("image", width, height);
+    stbi_uc* pixels =
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4);
+    if (pixels == nullptr)
+        throw std::invalid_argument(std::string("the picture cannot be decoded (") + stbi_failure_reason() +
+                                    ")");
+    Image image = Blank(width, height);
+    std::copy(pixels, pixels + image.rgba.size(), image.rgba.begin());
+    stbi_image_free(pixels);
+    return image;
 }
 
 bool WritePng(const Image& image, const std::filesystem::path& file) {

@@ -2,7 +2,9 @@
 
 #include <lua.hpp>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -243,6 +245,27 @@ void ObjBody(lua_State* state) {
     PushMesh(state, std::move(mesh));
 }
 
+// A picture made elsewhere (by an exporter or a paint program), read from a file inside the content folder.
+void ImageBody(lua_State* state) {
+    if (lua_type(state, 1) != LUA_TSTRING)
+        throw std::invalid_argument(
+            "image: takes the file's path inside the content folder, as in image \"x.png\"");
+    const std::string relative = lua_tostring(state, 1);
+    const auto file = ContentPath(ContentRootOf(state), relative);
+    if (!file)
+        throw std::invalid_argument("image: \"" + relative + "\" is not a path inside the content folder");
+    std::ifstream in(*file, std::ios::binary);
+    std::error_code folder;
+    if (!in || std::filesystem::is_directory(*file, folder))
+        throw std::invalid_argument("image: " + file->string() + ": cannot open the file");
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    try {
+        PushImage(state, content::DecodeImage(bytes));
+    } catch (const std::invalid_argument& fault) {
+        throw std::invalid_argument("image: " + file->string() + ": " + fault.what());
+    }
+}
+
 void GradientBody(lua_State* state) {
     const Arguments args(state, "gradient");
     PushImage(state, content::Gradient(args.Integer("width"), args.Integer("height"), args.Colour("from"),
@@ -285,6 +308,7 @@ const Generator kGenerators[] = {
     {"grassBlade", Binding<GrassBladeBody>},
     {"screenQuad", Binding<ScreenQuadBody>},
     {"obj", Binding<ObjBody>},
+    {"image", Binding<ImageBody>},
     {"gradient", Binding<GradientBody>},
     {"noise", Binding<NoiseBody>},
     {"checker", Binding<CheckerBody>},
