@@ -47,6 +47,11 @@ double ChannelGetPosition(MusicHandle music);
 // Seconds of the module heard by now: the last position set, plus the samples the device has played
 // since; -1 for an unknown handle. Runs on past the module's end.
 double ChannelGetPlayedPosition(MusicHandle music);
+// When the module playing now was loaded from `path`, replaces it with the file's module, which plays
+// on from the sample heard now, as if it had played from its start, and keeps its handle. False when
+// the module playing came from elsewhere (or none is loaded) or the file is no module; the module
+// playing then stays.
+bool MusicReload(const std::string& path);
 // Closes the device, then destroys the loaded module. Safe to call more than once.
 void Free();
 
