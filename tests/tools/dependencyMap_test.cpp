@@ -130,11 +130,11 @@ void main() { colour = vec4(Gain); }
     const std::string material = R"(effect = { { priority = 1, pass = { { priority = 100, fx = "flat",
     tec = "Flat", streams = { "pos" }, params = { { "tex", "Map", "data/pic.png" }, { "ipo", "Gain", "gain" } } } } } }
 )";
-    Write(content / "scenes/panel.efx", material);
+    Write(content / "looks/panel.efx", material);
     Write(content / "textures/pictures.lua", "return { pic = checker{ width = 4, height = 4, cells = 2, "
                                              "a = { 1, 1, 1 }, b = { 0, 0, 0 } } }\n");
     Write(content / "scenes/a.lua", R"(return { length = 10,
-    meshes = { panel = { shape = box{ size = 1 }, material = "scenes/panel.efx" } },
+    meshes = { panel = { shape = box{ size = 1 }, material = "looks/panel.efx" } },
     objects = { { type = "Mesh", name = "Panel", mesh = "panel" } } }
 )");
     CompileContent(content, &map);
@@ -152,6 +152,10 @@ void main() { colour = vec4(Gain); }
     EXPECT_FALSE(Save({content / "curves.lua"}));
     Write(content / "curves.lua", "return { gain = { { 0, 1 }, { 10, 2 } } }\n");
     EXPECT_TRUE(Save({content / "curves.lua"}));
+    // The folder of the scene's material moved away: only the folder is reported.
+    fs::rename(content / "looks", root / "looks");
+    EXPECT_FALSE(Save({content / "looks"}));
+    fs::rename(root / "looks", content / "looks");
     // A scene added, and one removed.
     Write(content / "scenes/b.lua", Read(content / "scenes/a.lua"));
     EXPECT_FALSE(Save({content / "scenes/b.lua"}));

@@ -20,8 +20,23 @@ bool ReachesCheck(const ScriptCheck& check, const fs::path& root, const std::set
                        [&](const fs::path& file) { return changed.count(ContentKey(root, file)) != 0; });
 }
 
+// Every content file something read, copied or checked.
+std::set<std::string> FilesRead(const DependencyMap& map) {
+    std::set<std::string> files;
+    for (const UnitRecord& record : map.units) {
+        files.insert(record.reads.begin(), record.reads.end());
+        for (const auto& [path, copied] : record.copies)
+            files.insert(ContentKey(map.root, copied));
+        for (const ScriptCheck& check : record.checks)
+            for (const fs::path& file : check.reads)
+                files.insert(ContentKey(map.root, file));
+    }
+    return files;
+}
+
 // Whether the changed files are ones the map can follow: every unit file it knows is still there and
-// no new one appeared, no folder changed, and no file that something read is gone.
+// no new one appeared, no folder changed, and nothing that something read is gone (a folder moved
+// away reports the folder alone).
 bool Decidable(const DependencyMap& map, const std::set<std::string>& changed) {
     if (changed.count("") != 0 || changed.count(".") != 0)
         return false;
@@ -32,23 +47,17 @@ bool Decidable(const DependencyMap& map, const std::set<std::string>& changed) {
         present.push_back(ContentKey(map.root, unit.file));
     if (known != present)
         return false;
+    const std::set<std::string> read = FilesRead(map);
     for (const std::string& key : changed) {
         std::error_code error;
         const fs::path file = map.root / key;
         if (key.starts_with("..") || fs::is_directory(file, error))
             return false;
-        if (!fs::exists(file, error)) {
-            for (const UnitRecord& record : map.units) {
-                if (record.reads.count(key) != 0 ||
-                    std::any_of(record.checks.begin(), record.checks.end(), [&](const ScriptCheck& check) {
-                        return ReachesCheck(check, map.root, {key});
-                    }))
-                    return false;
-                for (const auto& [path, copied] : record.copies)
-                    if (ContentKey(map.root, copied) == key)
-                        return false;
-            }
-        }
+        if (fs::exists(file, error))
+            continue;
+        const auto inside = read.lower_bound(key + "/");
+        if (read.count(key) != 0 || (inside != read.end() && inside->starts_with(key + "/")))
+            return false;
     }
     return true;
 }
