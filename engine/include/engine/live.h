@@ -51,14 +51,14 @@ ENGINE_API void WatchContent(const std::filesystem::path& contentDir, ContentCom
 // How the program decorates the scene it loads from scenePath (its array modifiers and emitters), so
 // that the scene loaded again after an edit gets them again. A later call for a path replaces the
 // earlier one.
+ENGINE_API void SetSceneDecorator(const std::wstring& scenePath,
+                                  std::function<void(gfx::DemoLoader&)> decorate);
+
 // The first problem of the last build and reload, as the window's title shows it ("file:line:
 // message"); empty when it succeeded, when none ran, or when live editing is off.
 ENGINE_API std::string LiveEditingProblem();
 
 // Builds run so far, the first full one included; 0 when live editing is off.
 ENGINE_API int LiveEditingBuilds();
-
-ENGINE_API void SetSceneDecorator(const std::wstring& scenePath,
-                                  std::function<void(gfx::DemoLoader&)> decorate);
 
 } // namespace engine
