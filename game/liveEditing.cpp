@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <filesystem>
+#include <vector>
 
 namespace quorvel {
 
@@ -12,7 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using BuildContent = void (*)(const char* contentDir, const char* dataDir, engine::ContentBuild* build);
+using BuildContent = void (*)(const char* contentDir, const char* dataDir,
+                              const std::vector<fs::path>* changed, engine::ContentBuild* build);
 
 const wchar_t kWhere[] = L"game/liveEditing.cpp";
 
@@ -26,7 +28,7 @@ BuildContent LoadCompiler() {
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr)
         Fail(std::string("Live editing needs the content compiler's module: ") + dlerror());
-    auto build = reinterpret_cast<BuildContent>(dlsym(handle, "QuorvelBuildContent"));
+    auto build = reinterpret_cast<BuildContent>(dlsym(handle, "QuorvelBuildContentChanges"));
     if (build == nullptr)
         Fail(module.string() + " is not the content compiler's module");
     return build;
@@ -36,9 +38,10 @@ BuildContent LoadCompiler() {
 
 void WatchContentFolder(const std::string& contentDir) {
     const BuildContent build = LoadCompiler();
-    engine::WatchContent(contentDir, [build](const fs::path& content, const fs::path& data) {
+    engine::WatchContent(contentDir, [build](const fs::path& content, const fs::path& data,
+                                             const std::vector<fs::path>& changed) {
         engine::ContentBuild result;
-        build(content.c_str(), data.c_str(), &result);
+        build(content.c_str(), data.c_str(), &changed, &result);
         return result;
     });
 }

@@ -31,8 +31,9 @@ struct Player {
     bool startedSubsystem = false;
     int frequency = kSampleRate;
     std::unique_ptr<openmpt::module> module;
-    // The loaded file, for the fresh module every seek renders from the start.
+    // The loaded file, for the fresh module every seek renders from the start, and its path.
     std::vector<char> bytes;
+    std::string path;
     MusicHandle handle = 0;
     MusicHandle nextHandle = 1;
     // Interleaved stereo decoded ahead by ChannelPreBuf; the callback plays it before decoding more.
@@ -249,6 +250,7 @@ MusicHandle MusicLoad(const std::string& path) {
     player.bytes = std::move(bytes);
     player.places.reset();
     player.placesRead = false;
+    player.path = path;
     ForgetBlocks();
     player.preBuffer.clear();
     player.preBufferRead = 0;
@@ -364,6 +366,50 @@ bool MusicPlaceAt(double seconds, MusicPlace& place) {
     return true;
 }
 
+bool MusicReload(const std::string& path) {
+    if (player.handle == 0 || !player.module || path != player.path)
+        return false;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const double heard = ChannelGetPlayedPosition(player.handle);
+    // Rendered without the lock, so the old module plays on meanwhile; the new one then catches up with
+    // what was heard during the rendering.
+    std::unique_ptr<openmpt::module> fresh = OpenModule(bytes, heard, player.frequency);
+    if (!fresh)
+        return false;
+    DeviceLock lock;
+    const double now = player.basePosition + (PlayedFrames() - player.baseFrames) / player.frequency;
+    const double blockEnd =
+        player.basePosition +
+        (static_cast<double>(player.framesBeforeBlock + player.blockFrames) - player.baseFrames) /
+            player.frequency;
+    // The device still plays the rest of its block from the old module: the new one starts after it.
+    const double target = player.blockTaken ? std::max(now, blockEnd) : now;
+    auto behind = static_cast<std::size_t>(std::llround(std::max(target - heard, 0.0) * player.frequency));
+    try {
+        std::vector<float> skipped(kSeekBlockFrames * kChannels);
+        while (behind > 0) {
+            const std::size_t read = fresh->read_interleaved_stereo(
+                player.frequency, std::min(behind, kSeekBlockFrames), skipped.data());
+            if (read == 0)
+                break;
+            behind -= read;
+        }
+    } catch (...) {
+        return false;
+    }
+    std::swap(player.module, fresh);
+    player.bytes = std::move(bytes);
+    player.places.reset();
+    player.placesRead = false;
+    // What was decoded ahead came from the old module.
+    player.preBuffer.clear();
+    player.preBufferRead = 0;
+    return true;
+}
+
 void Free() {
     // Closing waits for a running callback, so the module is no longer read when it is destroyed.
     if (player.device != 0)
@@ -373,6 +419,7 @@ void Free() {
     player.bytes.clear();
     player.places.reset();
     player.placesRead = false;
+    player.path.clear();
     ForgetBlocks();
     player.handle = 0;
     player.preBuffer.clear();

@@ -56,6 +56,11 @@ double ChannelGetPlayedPosition(MusicHandle music);
 // no module is loaded.
 bool MusicPlaceAt(double seconds, MusicPlace& place);
 
+// When the module playing now was loaded from `path`, replaces it with the file's module, which plays
+// on from the sample heard now, as if it had played from its start, and keeps its handle. False when
+// the module playing came from elsewhere (or none is loaded) or the file is no module; the module
+// playing then stays.
+bool MusicReload(const std::string& path);
 // Closes the device, then destroys the loaded module. Safe to call more than once.
 void Free();
 

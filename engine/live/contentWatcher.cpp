@@ -96,7 +96,8 @@ std::vector<FileEvent> ContentWatcher::Read() {
                 events.push_back({path, false});
                 continue;
             }
-            events.push_back({path, (event->mask & IN_MODIFY) != 0});
+            // A file just made is written next; its close ends the writing.
+            events.push_back({path, (event->mask & (IN_MODIFY | IN_CREATE)) != 0});
         }
     }
     return events;

@@ -12,8 +12,9 @@ namespace engine::live {
 
 struct FileEvent {
     std::filesystem::path path;
-    // Bytes were written and the file is still open; false for a close after writing, a file made,
-    // removed or moved, and for anything under a folder that appeared.
+    // The file was made or written and is still open; false for a close after writing, a file removed
+    // or moved (an editor's save by renaming a temporary file over it), and for anything under a folder
+    // that appeared.
     bool stillWriting = false;
 };
 

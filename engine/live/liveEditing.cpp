@@ -76,11 +76,13 @@ void LiveEditing::Gather() {
 }
 
 void LiveEditing::BuildAndReload() {
-    const std::set<std::string> changed = batcher.Take();
-    for (const std::string& file : changed)
+    std::vector<fs::path> changed;
+    for (const std::string& file : batcher.Take()) {
         LOG_MESSAGE("Changed: " + file);
+        changed.emplace_back(file);
+    }
     ++builds;
-    const ContentBuild build = compiler(watcher.Root(), kDataFolder);
+    const ContentBuild build = compiler(watcher.Root(), kDataFolder, changed);
     if (!build.error.empty()) {
         // Files that changed while the build read them may have been caught half-written: they are
         // built again once the folder is quiet, and only a failure on a quiet folder is reported.
@@ -109,19 +111,19 @@ void LiveEditing::Report(const std::vector<std::string>& problems) {
     core::CWin32Window* window = core::CWin32Window::Get();
     problem = problems.empty() ? std::string() : OneLine(problems.front());
     if (problems.empty()) {
-        if (showingProblem)
+        if (!problem.empty())
             window->SetTitle(titleBeforeProblem);
-        showingProblem = false;
+        problem.clear();
         return;
     }
-    for (const std::string& problem : problems) {
-        LOG_WARNING(OneLine(problem));
-        std::fprintf(stderr, "%s\n", problem.c_str());
+    for (const std::string& text : problems) {
+        LOG_WARNING(OneLine(text));
+        std::fprintf(stderr, "%s\n", text.c_str());
     }
-    if (!showingProblem)
+    if (problem.empty())
         titleBeforeProblem = window->settings.title;
-    showingProblem = true;
-    window->SetTitle(titleBeforeProblem + L" - " + core::NarrowToWide(OneLine(problems.front())));
+    problem = OneLine(problems.front());
+    window->SetTitle(titleBeforeProblem + L" - " + core::NarrowToWide(problem));
 }
 
 } // namespace engine::live
@@ -133,15 +135,13 @@ namespace {
 // The module of the present run; the kernel never owns modules.
 std::unique_ptr<live::LiveEditing> liveEditing;
 
+// The module at its slot in the kernel, whoever registered it; null when live editing is off.
+const live::LiveEditing* RunningLiveEditing() {
+    core::Kernel* kernel = core::Kernel::Get();
+    return dynamic_cast<const live::LiveEditing*>(kernel->GetModule(live::LiveEditing::kModuleId));
+}
+
 } // namespace
-
-std::string LiveEditingProblem() {
-    return liveEditing ? liveEditing->Problem() : std::string();
-}
-
-int LiveEditingBuilds() {
-    return liveEditing ? liveEditing->BuildCount() : 0;
-}
 
 void WatchContent(const std::filesystem::path& contentDir, ContentCompiler compiler) {
     core::Kernel* kernel = core::Kernel::Get();
@@ -150,6 +150,16 @@ void WatchContent(const std::filesystem::path& contentDir, ContentCompiler compi
     auto module = std::make_unique<live::LiveEditing>(contentDir, std::move(compiler));
     kernel->AddModule(module.get(), live::LiveEditing::kModuleId);
     liveEditing = std::move(module);
+}
+
+std::string LiveEditingProblem() {
+    const live::LiveEditing* module = RunningLiveEditing();
+    return module != nullptr ? module->Problem() : std::string();
+}
+
+int LiveEditingBuilds() {
+    const live::LiveEditing* module = RunningLiveEditing();
+    return module != nullptr ? module->BuildCount() : 0;
 }
 
 } // namespace engine

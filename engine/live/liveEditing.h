@@ -1,7 +1,8 @@
 // The live-editing module: at the top of every pass it gathers the content folder's file events, and
-// once a burst of saves is over it builds the content into data/ and swaps what changed into the
-// engine (reloader.h). Problems are reported as WARNING rows, on standard error and in the window's
-// title, which keeps the first of them until a build and reload succeed.
+// once the files of a save are closed (SaveBatcher) it has the compiler build what they reach into
+// data/ and swaps what changed into the engine (reloader.h). Problems are reported as WARNING rows, on
+// standard error and in the window's title, which keeps the first of them until a build and reload
+// succeed.
 #pragma once
 
 #include "live/contentWatcher.h"
@@ -31,7 +32,7 @@ public:
     static constexpr int kPriority = 5;
 
     // Starts watching (ERROR, which throws, when the folder cannot be watched). The clock times the
-    // quiet that ends a burst of saves.
+    // settle that ends a burst of saves and the patience with a file left open.
     LiveEditing(std::filesystem::path contentDir, ContentCompiler compiler,
                 platform::Clock& clock = platform::SystemClock());
     ~LiveEditing() override;
@@ -43,6 +44,7 @@ public:
 
     // Builds run so far, the first included.
     int BuildCount() const { return builds; }
+    // The first problem of the last build and reload as the title shows it; empty when it succeeded.
     const std::string& Problem() const { return problem; }
 
 private:
@@ -60,7 +62,6 @@ private:
     int builds = 0;
     boost::weak_ptr<gfx::Spatial> shownScene;
     double shownSince = 0.0;
-    bool showingProblem = false;
     std::string problem;
     std::wstring titleBeforeProblem;
 };

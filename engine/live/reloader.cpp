@@ -1,6 +1,7 @@
 #include "live/reloader.h"
 
 #include "anim/ipoFile.h"
+#include "audio/musicPlayer.h"
 #include "core/kernel.h"
 #include "core/logging.h"
 #include "core/textConversion.h"
@@ -91,6 +92,8 @@ public:
                 scenes.insert(name);
             } else if (file.path == kCurveFile) {
                 curves = true;
+            } else if (extension == ".xm") {
+                music.push_back(name);
             } else {
                 others.push_back(name);
             }
@@ -112,6 +115,8 @@ public:
         for (const std::string& name : scenes)
             for (gfx::DemoLoader* loader : gfx::LoadersOf(core::NarrowToWide(name)))
                 ReloadScene(*loader, name);
+        for (const std::string& name : music)
+            ReloadMusic(name);
         return problems;
     }
 
@@ -220,6 +225,12 @@ private:
         }
     }
 
+    // Only the music playing is replaced; a module nobody plays is read when it is loaded.
+    void ReloadMusic(const std::string& name) {
+        if (audio::MusicReload(name))
+            LOG_MESSAGE("Reloaded the music " + name);
+    }
+
     void ReloadScene(gfx::DemoLoader& loader, const std::string& name) {
         const bool shown = OnScreen(loader.GetBaseNode());
         // Loading walks the camera's subtree once to fill its matrices, which moves its animated nodes
@@ -256,6 +267,7 @@ private:
     std::vector<std::string> meshes;
     std::set<std::string> scenes;
     std::vector<std::string> others;
+    std::vector<std::string> music;
     bool curves = false;
     // Data files that are copies of content files, line for line.
     std::map<std::string, std::string> verbatim;

@@ -4,7 +4,8 @@
 // script's effects built again by the pool's candidate rules, in place, so every material holding them
 // draws the new version; the global curves read again at the current time; a scene file loaded again
 // by every loader showing it, decorated again by the program and, when it is on screen, put where its
-// animation had got to. Whatever fails leaves the previous version in use and comes back as a problem.
+// animation had got to; the music playing, when its module was made again, from the sample heard.
+// Whatever fails leaves the previous version in use and comes back as a problem.
 #pragma once
 
 #include <engine/live.h>

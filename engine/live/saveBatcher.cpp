@@ -17,7 +17,7 @@ bool SaveBatcher::Due(double now) const {
     if (changed.empty())
         return false;
     const double quiet = now - lastEvent;
-    return quiet >= kQuietSeconds && (open.empty() || quiet >= kOpenPatienceSeconds);
+    return open.empty() ? quiet >= kSettleSeconds : quiet >= kOpenPatienceSeconds;
 }
 
 std::set<std::string> SaveBatcher::Take() {

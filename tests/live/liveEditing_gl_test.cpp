@@ -1,8 +1,9 @@
 // Live editing on the real device: each kind of edit reaches the picture two passes after the save,
 // a broken effect keeps the previous picture and says why, a value set on an effect survives its
-// reload, a burst of saves makes one build and a half-written file is waited for, a reloaded scene
-// keeps the timeline where it was with the program's modifiers hung on it again, and a hundred
-// reloads leave the engine's resources as they were.
+// reload, a burst of saves (one of them a temporary file renamed over the file) makes one build and a
+// half-written file is waited for, a changed score replaces the music playing, a reloaded scene keeps
+// the timeline where it was with the program's modifiers hung on it again, and a hundred reloads
+// leave the engine's resources as they were.
 #include "live/liveFixture.h"
 
 #include "core/kernel.h"
@@ -75,15 +76,18 @@ TEST_F(PanelTest, EachKindOfEditReachesThePictureTwoPassesAfterItsSave) {
         content.fragment = "colour = Tint * Gain * texture(Map, uv) * missing;";
         content.WriteEffect();
     });
+    std::string brokenProblem;
     Save([&] {
         brokenTitle = Title();
+        brokenProblem = engine::LiveEditingProblem();
         content.fragment = PanelContent().fragment;
         content.tint = "0.0, 0.0, 1.0, 1.0";
         content.WriteEffect();
     });
-    std::string fixedTitle;
+    std::string fixedTitle, fixedProblem = "not asked";
     Save([&] {
         fixedTitle = Title();
+        fixedProblem = engine::LiveEditingProblem();
         content.materialParams = ", { \"float4\", \"Tint\", { 1, 1, 0, 1 } }";
         content.WriteMaterial();
     });
@@ -103,9 +107,11 @@ TEST_F(PanelTest, EachKindOfEditReachesThePictureTwoPassesAfterItsSave) {
         content.panelX = 100.0;
         content.WriteScene();
     });
+    int builds = 0;
+    driver.steps.push_back([&] { builds = engine::LiveEditingBuilds(); });
     Play();
 
-    ASSERT_EQ(driver.frames.size(), 17u);
+    ASSERT_EQ(driver.frames.size(), 18u);
     // The global curves are sampled after the first frame is drawn.
     EXPECT_TRUE(Near(driver.Centre(1), 0xFF0000)) << std::hex << driver.Centre(1);
     EXPECT_TRUE(Near(driver.Centre(2), 0x00FF00)) << std::hex << driver.Centre(2);
@@ -117,9 +123,11 @@ TEST_F(PanelTest, EachKindOfEditReachesThePictureTwoPassesAfterItsSave) {
         EXPECT_EQ(warning.rfind("content/fx/flat.fx:31: ", 0), 0u) << warning;
     EXPECT_NE(warnings[0].find("missing"), std::string::npos) << warnings[0];
     EXPECT_EQ(brokenTitle, "Quorvel - " + warnings[0]);
+    EXPECT_EQ(brokenProblem, warnings[0]);
     // Fixed: the new colour, and the title back.
     EXPECT_TRUE(Near(driver.Centre(6), 0x0000FF)) << std::hex << driver.Centre(6);
     EXPECT_EQ(fixedTitle, "Quorvel");
+    EXPECT_EQ(fixedProblem, "");
     EXPECT_TRUE(Near(driver.Centre(8), 0xFFFF00)) << std::hex << driver.Centre(8);
     EXPECT_TRUE(Near(driver.Centre(10), 0x808000)) << std::hex << driver.Centre(10);
     EXPECT_TRUE(Near(driver.Centre(12), 0x404000)) << std::hex << driver.Centre(12);
@@ -128,7 +136,7 @@ TEST_F(PanelTest, EachKindOfEditReachesThePictureTwoPassesAfterItsSave) {
     EXPECT_EQ(Corner(driver.frames[14]), 0u);
     EXPECT_TRUE(Near(driver.Centre(14), 0x404000)) << std::hex << driver.Centre(14);
     EXPECT_EQ(driver.Centre(16), 0u);
-    EXPECT_EQ(live->BuildCount(), 9);
+    EXPECT_EQ(builds, 9);
     EXPECT_TRUE(Rows(log, "ERROR").empty()) << log;
 }
 
@@ -149,15 +157,25 @@ TEST_F(PanelTest, AValueSetOnAnEffectSurvivesTheReloadOfItsFile) {
 
 TEST_F(PanelTest, ABurstOfSavesMakesOneBuildAndAHalfWrittenFileIsWaitedFor) {
     std::vector<int> builds;
-    for (const char* tint : {"0.0, 1.0, 0.0, 1.0", "0.0, 0.0, 1.0, 1.0", "1.0, 1.0, 1.0, 1.0"})
-        driver.steps.push_back([&, tint] {
-            builds.push_back(live->BuildCount());
-            content.tint = tint;
-            content.WriteEffect();
-            quiet.Advance(0.1);
-        });
+    // Three files over two passes, closer together than the settle; the effect file as editors that
+    // rename a temporary file over it save it.
+    driver.steps.push_back([&] {
+        builds.push_back(live->BuildCount());
+        content.byRename = true;
+        content.tint = "0.0, 1.0, 0.0, 1.0";
+        content.WriteEffect();
+        content.gain = 0.5;
+        content.WriteCurves();
+        quiet.Advance(0.004);
+    });
+    driver.steps.push_back([&] {
+        builds.push_back(live->BuildCount());
+        content.grey = 0.5;
+        content.WriteTexture();
+        quiet.Advance(0.004);
+    });
     driver.steps.push_back([&] { Settle(); });
-    // Half of the file, still open, for longer than the quiet time.
+    // Half of the file, still open, for longer than the settle.
     std::ofstream writer;
     std::string text;
     driver.steps.push_back([&] {
@@ -181,12 +199,31 @@ TEST_F(PanelTest, ABurstOfSavesMakesOneBuildAndAHalfWrittenFileIsWaitedFor) {
     driver.steps.push_back([&] { builds.push_back(live->BuildCount()); });
     Play();
 
-    ASSERT_EQ(driver.frames.size(), 10u);
+    ASSERT_EQ(driver.frames.size(), 9u);
     // The initial build, then nothing while the saves keep coming, then one.
-    EXPECT_EQ(builds, (std::vector<int>{1, 1, 1, 2, 2, 3}));
-    EXPECT_TRUE(Near(driver.Centre(4), 0xFFFFFF)) << std::hex << driver.Centre(4);
-    EXPECT_TRUE(Near(driver.Centre(6), 0xFFFFFF)) << std::hex << driver.Centre(6);
-    EXPECT_TRUE(Near(driver.Centre(9), 0x00FFFF)) << std::hex << driver.Centre(9);
+    EXPECT_EQ(builds, (std::vector<int>{1, 1, 2, 2, 3}));
+    EXPECT_TRUE(Near(driver.Centre(3), 0x004000)) << std::hex << driver.Centre(3);
+    EXPECT_TRUE(Near(driver.Centre(6), 0x004000)) << std::hex << driver.Centre(6);
+    EXPECT_TRUE(Near(driver.Centre(8), 0x004040)) << std::hex << driver.Centre(8);
+    EXPECT_TRUE(Rows(log, "WARNING").empty()) << log;
+}
+
+TEST_F(PanelTest, AChangedScoreReplacesTheMusicPlaying) {
+    const std::string score = R"(song "panel"
+tempo 125 6
+channels 1
+instrument bell sine 48
+pattern one
+  $note bell
+  ...
+end
+order one
+)";
+    WriteText("content/music/dark_ages.score", Fill(score, {{"$note", "C-4"}}));
+    Save([&] { WriteText("content/music/dark_ages.score", Fill(score, {{"$note", "E-4"}})); });
+    Play();
+
+    EXPECT_NE(log.find("Reloaded the music data/dark_ages.xm"), std::string::npos) << log;
     EXPECT_TRUE(Rows(log, "WARNING").empty()) << log;
 }
 

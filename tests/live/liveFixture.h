@@ -56,7 +56,8 @@ inline std::string Fill(std::string text, const std::vector<std::pair<std::strin
 }
 
 // The one-scene content: a panel filling the view, drawn by flat.fx as Tint * Gain * the texture "pic",
-// Gain bound to the global curve "gain". Each part can be rewritten on its own.
+// Gain bound to the global curve "gain". Each part can be rewritten on its own, in place or, with
+// byRename, as editors that write a temporary file and rename it over the file save.
 struct PanelContent {
     std::string tint = "1.0, 0.0, 0.0, 1.0";
     // Replaces the fragment shader's one line, to break the effect.
@@ -67,10 +68,20 @@ struct PanelContent {
     double grey = 1.0;
     double panelSize = 4.0;
     double panelX = 0.0;
+    bool byRename = false;
+
+    void Save(const std::filesystem::path& file, const std::string& text) const {
+        if (!byRename) {
+            WriteText(file, text);
+            return;
+        }
+        WriteText(file.string() + ".saving", text);
+        std::filesystem::rename(file.string() + ".saving", file);
+    }
 
     void WriteEffect() const {
         // The fragment shader's line is line 31 of the file.
-        WriteText("content/fx/flat.fx", Fill(R"(float4x4 WorldViewProjection : WorldViewProjection;
+        Save("content/fx/flat.fx", Fill(R"(float4x4 WorldViewProjection : WorldViewProjection;
 float4 Tint = { $tint };
 float Gain = 1.0;
 texture Map { MinFilter = Point; MagFilter = Point; MipFilter = Point; };
@@ -103,35 +114,35 @@ void main()
     $fragment
 }
 )",
-                                             {{"$tint", tint}, {"$fragment", fragment}}));
+                                        {{"$tint", tint}, {"$fragment", fragment}}));
     }
     void WriteMaterial() const {
-        WriteText("content/scenes/panel.efx", Fill(R"(effect = { { priority = 1, pass = {
+        Save("content/scenes/panel.efx", Fill(R"(effect = { { priority = 1, pass = {
     { priority = 100, fx = "flat", tec = "Flat", streams = { "pos", "tex" },
       params = { { "tex", "Map", "data/pic.png" }, { "ipo", "Gain", "gain" } $params } } } } }
 )",
-                                                   {{"$params", materialParams}}));
+                                              {{"$params", materialParams}}));
     }
     void WriteCurves() const {
-        WriteText("content/curves.lua", Fill("return { gain = { keys = { { 0, $gain }, { 10, $gain } } } }\n",
-                                             {{"$gain", std::to_string(gain)}}));
+        Save("content/curves.lua", Fill("return { gain = { keys = { { 0, $gain }, { 10, $gain } } } }\n",
+                                        {{"$gain", std::to_string(gain)}}));
     }
     void WriteTexture() const {
-        WriteText("content/textures/pictures.lua",
-                  Fill("local c = { $grey, $grey, $grey }\n"
-                       "return { pic = checker{ width = 4, height = 4, cells = 2, a = c, b = c } }\n",
-                       {{"$grey", std::to_string(grey)}}));
+        Save("content/textures/pictures.lua",
+             Fill("local c = { $grey, $grey, $grey }\n"
+                  "return { pic = checker{ width = 4, height = 4, cells = 2, a = c, b = c } }\n",
+                  {{"$grey", std::to_string(grey)}}));
     }
     void WriteScene() const {
-        WriteText("content/scenes/scene1.lua",
-                  Fill(R"(return {
+        Save("content/scenes/scene1.lua",
+             Fill(R"(return {
     length = 1000,
     meshes = { panel = { shape = box{ size = { $size, $size, 0.1 } }, material = "scenes/panel.efx" } },
     camera = { position = { 0, 0, -3 } },
     objects = { { type = "Mesh", name = "Panel", mesh = "panel", position = { $x, 0, 0 } } },
 }
 )",
-                       {{"$size", std::to_string(panelSize)}, {"$x", std::to_string(panelX)}}));
+                  {{"$size", std::to_string(panelSize)}, {"$x", std::to_string(panelX)}}));
     }
     void WriteAll() const {
         WriteEffect();
@@ -231,8 +242,9 @@ private:
 };
 
 // The content compiler as live editing calls it, in this process.
-inline engine::ContentBuild Build(const std::filesystem::path& content, const std::filesystem::path& data) {
-    return quorvel::build::BuildForLiveEditing(content, data);
+inline engine::ContentBuild Build(const std::filesystem::path& content, const std::filesystem::path& data,
+                                  const std::vector<std::filesystem::path>& changed) {
+    return quorvel::build::BuildForLiveEditing(content, data, changed);
 }
 
 class LiveEditingTest : public ::testing::Test {
@@ -242,7 +254,7 @@ protected:
     void Open() {
         // Opened first: the compiler keeps its rows out of a log that is not open yet.
         engine::core::Logging::Get();
-        const engine::ContentBuild first = Build("content", "data");
+        const engine::ContentBuild first = Build("content", "data", {});
         ASSERT_EQ(first.error, "");
         formats::XmWriter::File(formats::XmShortSong(16)).Save("data/dark_ages.xm");
         engine::core::Timer::Get()->UseFixedSteps(25);
@@ -254,7 +266,8 @@ protected:
         engine::AddModule(live.get(), engine::live::LiveEditing::kModuleId);
     }
 
-    // After a save, the clock moves past the quiet time, so the next pass builds and reloads.
+    // After a save, the clock moves past the settle, so the pass after the one that notes the save
+    // builds and reloads.
     void Settle() { quiet.Advance(0.25); }
 
     ScopedLogDirectory folder;

@@ -42,34 +42,6 @@ std::string ReadText(const fs::path& file) {
     return text.str();
 }
 
-std::vector<std::uint8_t> Bytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
-void CompileEffects(const fs::path& folder, ContentContext& context) {
-    std::vector<fs::path> quadMaterials;
-    if (!fs::is_directory(folder))
-        return;
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (!EditorsOwn(entry.path()))
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) {
-        if (file.extension() == ".fx")
-            context.materials.CheckEffectFile(file);
-        else if (file.extension() == ".efx")
-            quadMaterials.push_back(file);
-        else
-            throw BuildError(file.string() +
-                             ": is neither an effect file (.fx) nor a material script (.efx)");
-        context.outputs.Add("fx/" + file.filename().string(), Bytes(ReadText(file)), file.string());
-    }
-    // After every effect file is known, as scripts name them.
-    for (const fs::path& script : quadMaterials)
-        context.materials.CheckMaterialScript(script, std::nullopt);
-}
-
 void CompileMusic(const fs::path& score, Outputs& outputs) {
     try {
         const auto song = music::ParseScore(ReadText(score), score.string());
@@ -110,34 +82,124 @@ bool SameBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
 
 } // namespace
 
-Outputs CompileContent(const fs::path& contentRoot) {
+std::vector<ContentUnit> ContentUnits(const fs::path& contentRoot) {
+    using Kind = ContentUnit::Kind;
+    std::vector<ContentUnit> units;
+    if (fs::exists(contentRoot / "curves.lua"))
+        units.push_back({Kind::Curves, contentRoot / "curves.lua"});
+    std::vector<fs::path> effects;
+    if (fs::is_directory(contentRoot / "fx"))
+        for (const auto& entry : fs::directory_iterator(contentRoot / "fx"))
+            if (!EditorsOwn(entry.path()))
+                effects.push_back(entry.path());
+    std::sort(effects.begin(), effects.end());
+    // Quad materials after every effect file, as their checks read the effect files.
+    for (const fs::path& file : effects)
+        if (file.extension() != ".efx")
+            units.push_back({Kind::Effect, file});
+    for (const fs::path& file : effects)
+        if (file.extension() == ".efx")
+            units.push_back({Kind::QuadMaterial, file});
+    const std::pair<Kind, std::vector<fs::path>> lists[] = {
+        {Kind::Material, FilesIn(contentRoot, ".efx")},
+        {Kind::Textures, FilesIn(contentRoot / "textures", ".lua")},
+        {Kind::Meshes, FilesIn(contentRoot / "meshes", ".lua")},
+        {Kind::Scene, FilesIn(contentRoot / "scenes", ".lua")},
+        {Kind::Music, FilesIn(contentRoot / "music", ".score")}};
+    for (const auto& [kind, files] : lists)
+        for (const fs::path& file : files)
+            units.push_back({kind, file});
+    return units;
+}
+
+void CompileCurves(const fs::path& file, Outputs& outputs, std::vector<std::string>& names,
+                   std::vector<fs::path>& reads) {
+    outputs.Add("custom.ipo", CompileCurveFile(file, names, &reads), file.string());
+}
+
+void CompileUnit(const ContentUnit& unit, ContentContext& context) {
+    const fs::path& file = unit.file;
+    const std::string name = file.filename().string();
+    switch (unit.kind) {
+    case ContentUnit::Kind::Curves:
+        throw BuildError(file.string() + ": the curve file is compiled before everything else");
+    case ContentUnit::Kind::Effect:
+        if (file.extension() != ".fx")
+            throw BuildError(file.string() +
+                             ": is neither an effect file (.fx) nor a material script (.efx)");
+        context.materials.CheckEffectFile(file);
+        context.outputs.AddCopy("fx/" + name, file);
+        break;
+    case ContentUnit::Kind::QuadMaterial:
+        context.outputs.AddCopy("fx/" + name, file);
+        context.materials.CheckMaterialScript(file, std::nullopt);
+        break;
+    case ContentUnit::Kind::Material:
+        context.materials.CheckMaterialScript(file, std::nullopt);
+        context.outputs.AddCopy(name, file);
+        break;
+    case ContentUnit::Kind::Textures:
+        CompileTextureFile(file, context);
+        break;
+    case ContentUnit::Kind::Meshes:
+        CompileMeshFile(file, context);
+        break;
+    case ContentUnit::Kind::Scene:
+        CompileScene(file, context);
+        break;
+    case ContentUnit::Kind::Music:
+        CompileMusic(file, context.outputs);
+        break;
+    }
+}
+
+UnitRecord RecordUnit(const ContentUnit& unit, const fs::path& contentRoot,
+                      const std::vector<fs::path>& reads, const Outputs& outputs, std::size_t outputsBefore,
+                      const std::vector<ScriptCheck>& checks, std::size_t checksBefore, NamedFiles named) {
+    UnitRecord record{
+        unit, {ContentKey(contentRoot, unit.file)}, outputs.AddedSince(outputsBefore), {}, std::move(named),
+        {}};
+    for (const fs::path& file : reads)
+        record.reads.insert(ContentKey(contentRoot, file));
+    for (const std::string& path : record.outputs)
+        if (outputs.IsCopy(path) && outputs.SourceOf(path) != unit.file.string())
+            record.copies[path] = outputs.SourceOf(path);
+    record.checks.assign(checks.begin() + static_cast<std::ptrdiff_t>(checksBefore), checks.end());
+    return record;
+}
+
+Outputs CompileContent(const fs::path& contentRoot, DependencyMap* map) {
     Outputs outputs;
     NamedFiles named;
-    std::vector<std::string> curveNames;
-    const fs::path curves = contentRoot / "curves.lua";
-    if (fs::exists(curves))
-        outputs.Add("custom.ipo", CompileCurveFile(curves, curveNames), curves.string());
-
-    MaterialCheck materials(contentRoot / "fx", {curveNames.begin(), curveNames.end()});
-    ContentContext context{contentRoot, materials, outputs, named};
-    CompileEffects(contentRoot / "fx", context);
-    for (const fs::path& script : FilesIn(contentRoot, ".efx")) {
-        materials.CheckMaterialScript(script, std::nullopt);
-        outputs.Add(script.filename().string(), Bytes(ReadText(script)), script.string());
+    DependencyMap recorded{contentRoot, {}, {}};
+    const std::vector<ContentUnit> units = ContentUnits(contentRoot);
+    auto unit = units.begin();
+    if (unit != units.end() && unit->kind == ContentUnit::Kind::Curves) {
+        std::vector<fs::path> reads;
+        CompileCurves(unit->file, outputs, recorded.curveNames, reads);
+        recorded.units.push_back(RecordUnit(*unit, contentRoot, reads, outputs, 0, {}, 0, {}));
+        ++unit;
     }
-    for (const fs::path& file : FilesIn(contentRoot / "textures", ".lua"))
-        CompileTextureFile(file, context);
-    for (const fs::path& file : FilesIn(contentRoot / "meshes", ".lua"))
-        CompileMeshFile(file, context);
-    for (const fs::path& file : FilesIn(contentRoot / "scenes", ".lua"))
-        CompileScene(file, context);
-    for (const fs::path& score : FilesIn(contentRoot / "music", ".score"))
-        CompileMusic(score, outputs);
+
+    MaterialCheck materials(contentRoot / "fx", {recorded.curveNames.begin(), recorded.curveNames.end()});
+    for (; unit != units.end(); ++unit) {
+        NamedFiles unitNamed;
+        ContentContext context(contentRoot, materials, outputs, unitNamed);
+        const std::size_t outputsBefore = outputs.Count();
+        const std::size_t checksBefore = materials.Checks().size();
+        CompileUnit(*unit, context);
+        // The first to name a file is the one a fault names.
+        named.insert(unitNamed.begin(), unitNamed.end());
+        recorded.units.push_back(RecordUnit(*unit, contentRoot, context.reads, outputs, outputsBefore,
+                                            materials.Checks(), checksBefore, std::move(unitNamed)));
+    }
 
     named.insert(materials.TexturesNamed().begin(), materials.TexturesNamed().end());
     for (const auto& [path, namedBy] : named)
         if (!path.starts_with("data/") || !outputs.Has(path.substr(5)))
             throw BuildError(namedBy + ": names the file " + path + ", which the build does not make");
+    if (map != nullptr)
+        *map = std::move(recorded);
     return outputs;
 }
 

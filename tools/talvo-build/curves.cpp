@@ -154,8 +154,8 @@ formats::DemoCurveRecord ToDemoRecord(const std::string& channel, const Curve& c
     return {channel, curve.interpolation, curve.extrapolation, KeyRecords(curve, valueScale)};
 }
 
-std::vector<std::uint8_t> CompileCurveFile(const std::filesystem::path& file,
-                                           std::vector<std::string>& names) {
+std::vector<std::uint8_t> CompileCurveFile(const std::filesystem::path& file, std::vector<std::string>& names,
+                                           std::vector<std::filesystem::path>* libraries) {
     Sandbox sandbox;
     // The curves file lies at the top of the content folder.
     sandbox.AllowLibraries(file.parent_path() / "lib");
@@ -167,6 +167,8 @@ std::vector<std::uint8_t> CompileCurveFile(const std::filesystem::path& file,
     names = result.Keys();
     for (const std::string& name : names)
         curves.push_back(ToIpoRecord(name, ReadCurve(result.Field(name))));
+    if (libraries != nullptr)
+        *libraries = sandbox.LibrariesUsed();
     return formats::IpoWriter::File(curves).Data();
 }
 

@@ -44,8 +44,9 @@ formats::IpoCurveRecord ToIpoRecord(const std::string& name, const Curve& curve)
 formats::DemoCurveRecord ToDemoRecord(const std::string& channel, const Curve& curve, double valueScale);
 
 // Compiles a curve file (content/curves.lua), which returns a table of named curves, into the .ipo
-// file's bytes, curves in name order. names receives the curve names.
-std::vector<std::uint8_t> CompileCurveFile(const std::filesystem::path& file,
-                                           std::vector<std::string>& names);
+// file's bytes, curves in name order. names receives the curve names; libraries, when given, the files
+// of the libraries the curve file uses.
+std::vector<std::uint8_t> CompileCurveFile(const std::filesystem::path& file, std::vector<std::string>& names,
+                                           std::vector<std::filesystem::path>* libraries = nullptr);
 
 } // namespace quorvel::build

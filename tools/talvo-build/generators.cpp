@@ -236,6 +236,7 @@ void ObjBody(lua_State* state) {
     const auto file = ContentPath(ContentRootOf(state), relative);
     if (!file)
         throw std::invalid_argument("obj: \"" + relative + "\" is not a path inside the content folder");
+    AssetsOf(state).filesRead.push_back(*file);
     content::MeshData mesh;
     content::ImportError error;
     if (!content::ImportObj(*file, mesh, error))

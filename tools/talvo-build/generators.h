@@ -22,6 +22,8 @@ struct GeneratedAssets {
     // Bytes made so far; the calls of one description may not make more than kGeneratedBytesLimit,
     // which the Lua memory limit does not see.
     std::size_t bytes = 0;
+    // The files obj() read, so that the build knows what the description's outputs are made from.
+    std::vector<std::filesystem::path> filesRead;
 };
 
 constexpr std::size_t kGeneratedBytesLimit = std::size_t{256} << 20;

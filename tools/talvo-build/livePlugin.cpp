@@ -6,15 +6,20 @@
 #include "liveBuild.h"
 #include "materials.h"
 
+#include <filesystem>
+#include <vector>
+
 namespace {
 
 const bool logSilenced = (quorvel::build::SilenceEngineLog(), true);
 
 } // namespace
 
-// Builds contentDir into dataDir (quorvel::build::BuildForLiveEditing) and stores the outcome in
-// *build. C linkage, so the program finds it by name.
+// Builds contentDir into dataDir (quorvel::build::BuildForLiveEditing), in full when *changed is empty
+// and otherwise what those content files reach, and stores the outcome in *build. C linkage, so the
+// program finds it by name.
 extern "C" __attribute__((visibility("default"))) void
-QuorvelBuildContent(const char* contentDir, const char* dataDir, engine::ContentBuild* build) {
-    *build = quorvel::build::BuildForLiveEditing(contentDir, dataDir);
+QuorvelBuildContentChanges(const char* contentDir, const char* dataDir,
+                           const std::vector<std::filesystem::path>* changed, engine::ContentBuild* build) {
+    *build = quorvel::build::BuildForLiveEditing(contentDir, dataDir, *changed);
 }

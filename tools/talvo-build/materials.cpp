@@ -102,15 +102,18 @@ void MaterialCheck::CheckMaterialScript(const fs::path& script,
                          "\", which the curve file does not make");
     for (const std::string& texture : resources.textures)
         texturesNamed.emplace(texture, name);
+    ScriptCheck check{script, meshStreams, {script}, resources.textures};
     for (const EffectCandidate& candidate : candidates)
         for (std::size_t i = 0; i < candidate.passes.size(); ++i)
             CheckPass(name + ": pass " + std::to_string(i + 1) + " of the candidate of priority " +
                           std::to_string(candidate.priority),
-                      candidate.passes[i], meshStreams);
+                      candidate.passes[i], meshStreams, check);
+    checks.push_back(std::move(check));
 }
 
 void MaterialCheck::CheckPass(const std::string& where, const engine::gfx::PassDescription& pass,
-                              const std::optional<std::set<int>>& meshStreams) {
+                              const std::optional<std::set<int>>& meshStreams, ScriptCheck& check) {
+    check.reads.insert(fxFolder / pass.fxFile);
     const engine::gfx::EffectSource& effect = Effect(pass.fxFile, where);
     const engine::gfx::TechniqueSource* technique = effect.FindTechnique(pass.technique);
     if (technique == nullptr)

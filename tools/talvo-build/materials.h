@@ -16,8 +16,20 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace quorvel::build {
+
+// One material script checked, with what the check read: the build checks it again when one of those
+// files changes.
+struct ScriptCheck {
+    std::filesystem::path script;
+    std::optional<std::set<int>> meshStreams;
+    // The script and the effect files its passes name.
+    std::set<std::filesystem::path> reads;
+    // Texture files the script loads, as the engine names them ("data/spark.png").
+    std::set<std::string> textures;
+};
 
 class MaterialCheck {
 public:
@@ -38,9 +50,12 @@ public:
     // makes data/ checks that they are made.
     const std::map<std::string, std::string>& TexturesNamed() const { return texturesNamed; }
 
+    // Every script checked so far, in the order of the checks.
+    const std::vector<ScriptCheck>& Checks() const { return checks; }
+
 private:
     void CheckPass(const std::string& where, const engine::gfx::PassDescription& pass,
-                   const std::optional<std::set<int>>& meshStreams);
+                   const std::optional<std::set<int>>& meshStreams, ScriptCheck& check);
     const engine::gfx::EffectSource& Effect(const std::string& fxFile, const std::string& where);
 
     std::filesystem::path fxFolder;
@@ -48,6 +63,7 @@ private:
     std::map<std::string, std::unique_ptr<engine::gfx::EffectSource>> effects;
     // Texture path -> the script that named it first.
     std::map<std::string, std::string> texturesNamed;
+    std::vector<ScriptCheck> checks;
 };
 
 // The engine's log opens data/log.html in the current folder; the build must not write one there. It

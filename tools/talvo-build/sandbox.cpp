@@ -2,6 +2,7 @@
 
 #include <lua.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -192,11 +193,25 @@ void Sandbox::OpenLibraries() {
 }
 
 void Sandbox::AllowLibraries(const std::filesystem::path& folder) {
+    libraryFolder = folder;
     lua_newtable(state);
     lua_setfield(state, LUA_REGISTRYINDEX, kUsedLibraries);
     lua_pushstring(state, (folder.string() + "/").c_str());
     lua_pushcclosure(state, Use, 1);
     lua_setglobal(state, "use");
+}
+
+std::vector<std::filesystem::path> Sandbox::LibrariesUsed() const {
+    std::vector<std::filesystem::path> files;
+    if (libraryFolder.empty())
+        return files;
+    lua_getfield(state, LUA_REGISTRYINDEX, kUsedLibraries);
+    for (lua_pushnil(state); lua_next(state, -2) != 0; lua_pop(state, 1))
+        if (lua_type(state, -2) == LUA_TSTRING)
+            files.push_back(libraryFolder / (std::string(lua_tostring(state, -2)) + ".lua"));
+    lua_pop(state, 1);
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 void Sandbox::Run(const std::filesystem::path& file) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 struct lua_State;
 
@@ -44,6 +45,8 @@ public:
     // limits, and returns what it returned (the same value to every later call), so that descriptions
     // share their helpers. A name is letters, digits and '_': nothing outside the folder is reached.
     void AllowLibraries(const std::filesystem::path& folder);
+    // The files of the libraries used so far, in name order.
+    std::vector<std::filesystem::path> LibrariesUsed() const;
 
     // Runs the file and leaves its first return value (nil when it returns nothing) on top of the
     // stack. Syntax and run-time errors and exceeded limits throw BuildError "file:line: message".
@@ -64,6 +67,7 @@ private:
     engine::gfx::CLocaleScope cLocale;
     Budget budget;
     lua_State* state = nullptr;
+    std::filesystem::path libraryFolder;
 };
 
 // Charges reading the result of the description last run in `state`; past a limit, throws BuildError

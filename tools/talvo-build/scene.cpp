@@ -31,10 +31,13 @@ const char kCameraName[] = "Camera";
 // A description run in its own sandbox with the generators, its result on top of the stack.
 class Description {
 public:
-    Description(const fs::path& file, const fs::path& root) : file(file.string()) {
-        RegisterGenerators(sandbox.State(), assets, root);
-        sandbox.AllowLibraries(root / "lib");
+    Description(const fs::path& file, ContentContext& context) : file(file.string()) {
+        RegisterGenerators(sandbox.State(), assets, context.root);
+        sandbox.AllowLibraries(context.root / "lib");
         sandbox.Run(file);
+        const std::vector<fs::path> libraries = sandbox.LibrariesUsed();
+        context.reads.insert(context.reads.end(), libraries.begin(), libraries.end());
+        context.reads.insert(context.reads.end(), assets.filesRead.begin(), assets.filesRead.end());
     }
     LuaValue Result() const { return LuaValue(sandbox.State(), file, ""); }
 
@@ -153,7 +156,7 @@ std::set<std::string> CompileMeshes(const LuaValue& meshes, const Description& d
                 mesh.Field("material")
                     .Fail("names \"" + *material + "\", which is not a file of the content folder");
             context.materials.CheckMaterialScript(*script, StreamsOf(shape));
-            context.outputs.Add(path + ".efx", ReadFile(*script), script->string());
+            context.outputs.AddCopy(path + ".efx", *script);
         }
         names.insert(name);
     }
@@ -208,10 +211,16 @@ void Outputs::Add(const std::string& path, std::vector<std::uint8_t> bytes, cons
     if (!added)
         throw BuildError(source + ": makes data/" + path + ", which " + entry->second + " makes already");
     files.emplace(path, std::move(bytes));
+    order.push_back(path);
+}
+
+void Outputs::AddCopy(const std::string& path, const fs::path& file) {
+    Add(path, ReadFile(file), file.string());
+    copies.insert(path);
 }
 
 void CompileScene(const fs::path& file, ContentContext& context) {
-    const Description description(file, context.root);
+    const Description description(file, context);
     const LuaValue scene = description.Result();
     if (!scene.IsTable())
         scene.Fail("must be the scene's table");
@@ -254,7 +263,7 @@ void CompileScene(const fs::path& file, ContentContext& context) {
 }
 
 void CompileMeshFile(const fs::path& file, ContentContext& context) {
-    const Description description(file, context.root);
+    const Description description(file, context);
     const LuaValue meshes = description.Result();
     if (!meshes.IsTable())
         meshes.Fail("must be a table of named meshes");
@@ -262,7 +271,7 @@ void CompileMeshFile(const fs::path& file, ContentContext& context) {
 }
 
 void CompileTextureFile(const fs::path& file, ContentContext& context) {
-    const Description description(file, context.root);
+    const Description description(file, context);
     const LuaValue textures = description.Result();
     if (!textures.IsTable())
         textures.Fail("must be a table of named textures");
