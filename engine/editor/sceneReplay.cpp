@@ -3,6 +3,7 @@
 #include "capture/unattendedRun.h"
 #include "core/kernel.h"
 #include "core/timer.h"
+#include "live/liveEditing.h"
 #include "particles/particleEngine.h"
 #include "perf/zones.h"
 #include "render/renderer.h"
@@ -10,6 +11,7 @@
 #include <engine/editor.h>
 #include <engine/scene.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace engine {
@@ -61,7 +63,10 @@ void LoadSceneAgain(gfx::DemoLoader& scene) {
 
 void ReplaySceneOnScreen(double seconds) {
     auto* renderer = dynamic_cast<gfx::Renderer*>(core::Kernel::Get()->GetModule(kRendererModuleId));
-    if (renderer == nullptr || !renderer->GetRootNode() || !(seconds > 0.0))
+    if (renderer == nullptr || !renderer->GetRootNode())
+        return;
+    live::NoteSceneShownSince(core::Timer::Get()->Time() - std::max(seconds, 0.0));
+    if (!(seconds > 0.0))
         return;
     perf::ScopedZone zone(perf::Zone::SceneWalk);
     const int stepsPerSecond = ReplayStepsPerSecond();

@@ -107,6 +107,16 @@ void LiveEditing::FollowShownScene(bool keepTime) {
         shownSince = DemoTime();
 }
 
+void LiveEditing::SceneShownSince(double seconds) {
+    shownScene = SceneOnScreen();
+    shownSince = seconds;
+}
+
+void NoteSceneShownSince(double seconds) {
+    if (auto* module = dynamic_cast<LiveEditing*>(core::Kernel::Get()->GetModule(LiveEditing::kModuleId)))
+        module->SceneShownSince(seconds);
+}
+
 void LiveEditing::Report(const std::vector<std::string>& problems) {
     core::CWin32Window* window = core::CWin32Window::Get();
     problem = problems.empty() ? std::string() : OneLine(problems.front());

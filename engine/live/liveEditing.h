@@ -46,6 +46,9 @@ public:
     int BuildCount() const { return builds; }
     // The first problem of the last build and reload as the title shows it; empty when it succeeded.
     const std::string& Problem() const { return problem; }
+    // A seek put the scene on screen as it stands after that many seconds of it: a reload of it later
+    // moves the new version on from there.
+    void SceneShownSince(double seconds);
 
 private:
     double Now();
@@ -65,5 +68,9 @@ private:
     std::string problem;
     std::wstring titleBeforeProblem;
 };
+
+// Tells the live-editing module at its slot, if any, that the scene on screen has been shown since
+// `seconds` of demo time.
+void NoteSceneShownSince(double seconds);
 
 } // namespace engine::live
