@@ -119,7 +119,6 @@ void NoteSceneShownSince(double seconds) {
 
 void LiveEditing::Report(const std::vector<std::string>& problems) {
     core::CWin32Window* window = core::CWin32Window::Get();
-    problem = problems.empty() ? std::string() : OneLine(problems.front());
     if (problems.empty()) {
         if (!problem.empty())
             window->SetTitle(titleBeforeProblem);
