@@ -84,7 +84,7 @@ TEST(MalformedData, TheProgramReportsEachBrokenFileAndEndsInOrder) {
 
         const std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
                                     std::string(QUORVEL_PROGRAM) +
-                                    "' --no-dialog --size 160x120 >program.out 2>program.err";
+                                    "' --data data --no-dialog --size 160x120 >program.out 2>program.err";
         const int status = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
         EXPECT_EQ(WEXITSTATUS(status), 0);
