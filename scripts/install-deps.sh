@@ -11,6 +11,7 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth
   clang libclang-rt-dev
+  dpkg-dev file lintian
   locales
 )
 
