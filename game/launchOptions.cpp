@@ -63,7 +63,10 @@ po::options_description Describe() {
         ("to", po::value<double>()->value_name("SECONDS"), "end the capture at that demo time")
         ("frames", po::value<std::int64_t>()->value_name("N"),
          "end the capture after N frames; measure N frames of each scene in the benchmark")
-        ("av-report", "print how far the music and the picture's clock lie apart at each scene switch");
+        ("av-report", "print how far the music and the picture's clock lie apart at each scene switch")
+        ("data", po::value<std::string>()->value_name("DIR"),
+         "play the data folder DIR (named data) instead of data/ beside the program or, installed, "
+         "../share/quorvel/data");
     // clang-format on
     return description;
 }
@@ -232,6 +235,11 @@ void ReadValues(const po::variables_map& values, LaunchOptions& options) {
             throw BadOption{"--watch: expected the content folder"};
     }
     options.avReport = values.count("av-report") != 0;
+    if (values.count("data") != 0) {
+        options.dataFolder = values["data"].as<std::string>();
+        if (options.dataFolder->empty())
+            throw BadOption{"--data: expected the data folder"};
+    }
     ReadCapture(values, options);
     ReadBenchmark(values, options);
 }

@@ -1,6 +1,7 @@
 // The demo program's command line: what a player may ask for instead of, or on top of, the settings
 // dialog, where to start, whether to play again from the top, a capture to a video or to pictures in
-// place of playing, the benchmark, the audio/video measurement, and the usual --help and --version.
+// place of playing, the benchmark, the audio/video measurement, the data folder, and the usual --help and
+// --version.
 #pragma once
 
 #include <engine/benchmark.h>
@@ -41,6 +42,8 @@ struct LaunchOptions {
     bool benchmark = false;
     bool singleScene = false;
     std::optional<std::string> jsonPath;
+    // --data DIR: the data folder to play instead of the one beside or installed with the program.
+    std::optional<std::string> dataFolder;
 };
 
 enum class LaunchAction { Run, ExitSuccess, ExitUsageError };

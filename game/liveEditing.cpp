@@ -24,13 +24,14 @@ const wchar_t kWhere[] = L"game/liveEditing.cpp";
 
 // Loaded once and kept for the life of the process: the engine calls into it until the end.
 BuildContent LoadCompiler() {
-    const fs::path module = fs::read_symlink("/proc/self/exe").parent_path() / "libtalvo_live.so";
+    // Found on the program's run path: beside it in a build folder, in its library folder installed.
+    const std::string module = "libtalvo_live.so";
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr)
         Fail(std::string("Live editing needs the content compiler's module: ") + dlerror());
     auto build = reinterpret_cast<BuildContent>(dlsym(handle, "QuorvelBuildContentChanges"));
     if (build == nullptr)
-        Fail(module.string() + " is not the content compiler's module");
+        Fail(module + " is not the content compiler's module");
     return build;
 }
 

@@ -3,6 +3,7 @@
 // message box. With --capture it renders the demo into a video or pictures instead, with --benchmark it
 // measures it, and a failure of either ends it with the reason on standard error and exit code 1.
 #include "allocationCount.h"
+#include "dataFolder.h"
 #include "launchOptions.h"
 #include "liveEditing.h"
 #include "testScene1.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr int kTimelineModuleId = 10100;
 constexpr int kAvReportModuleId = 10101;
 constexpr int kCaptureFailed = 1;
+constexpr int kNoDataFolder = 1;
 
 int Report(const engine::core::Exception& failure) {
     engine::ShowMessageBox(failure.GetText(), failure.GetFunction());
@@ -109,6 +111,8 @@ int main(int argc, char* argv[]) {
     case quorvel::LaunchAction::Run:
         break;
     }
+    if (!quorvel::EnterDataFolder(options, quorvel::ProgramFolder(), std::cerr))
+        return kNoDataFolder;
     const bool capturing = options.captureOutput.has_value();
     const bool measuring = capturing || options.benchmark;
     try {

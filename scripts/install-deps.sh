@@ -13,6 +13,7 @@ packages=(
   libimgui-dev
   clang libclang-rt-dev
   blender
+  dpkg-dev file lintian
   locales
 )
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the engine, the demo and the tests (plus a sanitizer build), and runs every test with no
-# display and no sound card.
+# Builds the engine, the demo and the tests (plus a sanitizer build), warning-free, and runs every test
+# with no display and no sound card, the installed tree and the .deb made from the debug build included.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,7 +8,8 @@ scripts/install-deps.sh
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 scripts/check-source.sh
 
-cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+# A new compiler warning fails the run.
+cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build/debug
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_BENCH=OFF >/dev/null
 cmake --build build/asan

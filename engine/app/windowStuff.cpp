@@ -2,6 +2,7 @@
 
 #include "core/kernel.h"
 #include "core/logging.h"
+#include "platform/programFile.h"
 
 #include <engine/app.h>
 
@@ -270,11 +271,8 @@ WindowSettings RunSettingsDialog(const std::string& bannerPath, const SettingsDi
 namespace engine {
 
 WindowSettings SettingsDialog() {
-    // The banner ships next to the program, like the window's icon.
-    char* base = SDL_GetBasePath();
-    const std::string bannerPath = std::string(base != nullptr ? base : "") + core::kBannerFile;
-    SDL_free(base);
-    return core::RunSettingsDialog(bannerPath, {});
+    // The banner ships with the program, like the window's icon.
+    return core::RunSettingsDialog(platform::ProgramFile(core::kBannerFile), {});
 }
 
 } // namespace engine

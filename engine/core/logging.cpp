@@ -2,6 +2,13 @@
 
 #include "core/textConversion.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
 namespace engine::core {
 
 namespace {
@@ -26,9 +33,40 @@ struct LogCloser {
     ~LogCloser() { delete Logging::Get(); }
 } logCloser;
 
+const char kDataFolder[] = "data";
+const char kLogName[] = "log.html";
+
+// The folder for logs of a data folder that cannot be written: $XDG_STATE_HOME/quorvel, or
+// ~/.local/state/quorvel. The basedir rules ignore a relative XDG_STATE_HOME. Empty without either.
+std::filesystem::path StateFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && std::filesystem::path(state).is_absolute())
+        return std::filesystem::path(state) / "quorvel";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0')
+        return std::filesystem::path(home) / ".local" / "state" / "quorvel";
+    return {};
+}
+
 } // namespace
 
-Logging::Logging() : stream("data/log.html", std::ios::out | std::ios::trunc) {
+Logging::Logging() {
+    std::error_code ignored;
+    // A data folder that exists but cannot be written (installed under /usr, a read-only medium) sends
+    // the log to the state folder; without a data folder at all the log is dropped, as it always was.
+    const bool dataFolder = std::filesystem::is_directory(kDataFolder, ignored);
+    if (dataFolder && access(kDataFolder, W_OK) == 0)
+        stream.open(std::string(kDataFolder) + "/" + kLogName, std::ios::out | std::ios::trunc);
+    if (dataFolder && !stream.is_open()) {
+        const std::filesystem::path folder = StateFolder();
+        if (!folder.empty()) {
+            std::filesystem::create_directories(folder, ignored);
+            const std::filesystem::path path = folder / kLogName;
+            stream.open(path, std::ios::out | std::ios::trunc);
+            if (stream.is_open())
+                std::cerr << "The data folder cannot be written; the log is " << path.string() << "\n";
+        }
+    }
     for (const char* fragment : kHeader)
         stream << fragment;
 }

@@ -1,6 +1,6 @@
-// The HTML log "data/log.html". Messages and warnings append a row; an error appends its row and
-// throws Exception at once, so reporting a failure and raising it are one act. Use the macros, which
-// pass the caller's file and line.
+// The HTML log "data/log.html" (or log.html in the state folder when data/ cannot be written). Messages and
+// warnings append a row; an error appends its row and throws Exception at once, so reporting a failure and
+// raising it are one act. Use the macros, which pass the caller's file and line.
 #pragma once
 
 #include <engine/exception.h>
@@ -13,8 +13,9 @@ namespace engine::core {
 
 class Logging : public pattern::Singleton<Logging> {
 public:
-    // Opens (truncating) data/log.html and writes the header. Without a data folder every write is
-    // silently dropped, but Error still throws.
+    // Opens (truncating) data/log.html and writes the header. Where data/ exists but cannot be written,
+    // opens $XDG_STATE_HOME/quorvel/log.html (~/.local/state/... by default) and says so once on
+    // standard error. Without a data folder every write is silently dropped, but Error still throws.
     Logging();
     // Writes the footer and closes the file.
     ~Logging() override;

@@ -71,8 +71,10 @@ bool IsInteger(UniformType type) {
 
 Result BuildGlProgram(const ProgramSource& source, GLuint& program, std::string& diagnostics) {
     GLuint vertex = 0, fragment = 0;
-    const bool compiled = CompileStage(GL_VERTEX_SHADER, source.vertex, vertex, diagnostics) &
-                          CompileStage(GL_FRAGMENT_SHADER, source.fragment, fragment, diagnostics);
+    // Both stages are compiled, in this order, so that the diagnostics name every stage's faults.
+    const bool vertexCompiled = CompileStage(GL_VERTEX_SHADER, source.vertex, vertex, diagnostics);
+    const bool fragmentCompiled = CompileStage(GL_FRAGMENT_SHADER, source.fragment, fragment, diagnostics);
+    const bool compiled = vertexCompiled && fragmentCompiled;
     GL_CALL(program = glCreateProgram());
     GL_CALL(glAttachShader(program, vertex));
     GL_CALL(glAttachShader(program, fragment));

@@ -9,6 +9,7 @@
 #include "platform/cursor.h"
 #include "platform/keyMapping.h"
 #include "platform/messageBox.h"
+#include "platform/programFile.h"
 
 #include <SDL.h>
 #include <stb_image.h>
@@ -79,9 +80,7 @@ int CWin32Window::Create(WindowSettings windowSettings) {
 
 void CWin32Window::SetIcon() {
     // A missing icon leaves the default one, as a missing icon resource would.
-    char* base = SDL_GetBasePath();
-    const std::string path = std::string(base != nullptr ? base : "") + kIconFile;
-    SDL_free(base);
+    const std::string path = platform::ProgramFile(kIconFile);
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load(path.c_str(), &width, &height, &channels, 4),
                                                      stbi_image_free);

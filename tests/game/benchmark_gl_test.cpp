@@ -46,7 +46,7 @@ TEST(BenchmarkMode, MeasuresEverySceneAgainstAReplayThatDrawsTheSamePictureWitho
                               std::filesystem::copy_options::overwrite_existing);
     std::filesystem::remove("data/log.html");
     const std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
-                                std::string(QUORVEL_PROGRAM) + "' --benchmark --frames " +
+                                std::string(QUORVEL_PROGRAM) + "' --data data --benchmark --frames " +
                                 std::to_string(kFrames) +
                                 " --size 64x48 --fps 1000 --json bench.json >program.out 2>&1";
     const int status = std::system(command.c_str());

@@ -30,7 +30,7 @@ std::string ReadFile(const fs::path& path) {
 int TypeIntoTheProgram(const std::string& keys) {
     const std::string script =
         "SDL_AUDIODRIVER=dummy '" + std::string(QUORVEL_PROGRAM) +
-        "' --watch content --no-dialog --size 320x240 >program.out 2>&1 & pid=$!; "
+        "' --data data --watch content --no-dialog --size 320x240 >program.out 2>&1 & pid=$!; "
         "for i in $(seq 150); do wid=$(xdotool search --name '^Quorvel' 2>/dev/null | head -1); "
         "[ -n \"$wid\" ] && break; sleep 0.2; done; "
         "[ -n \"$wid\" ] || { kill $pid; exit 3; }; "

@@ -16,10 +16,12 @@ using namespace quorvel::test;
 
 namespace {
 
-// Runs the program in the current folder; its exit code, or -1 when it did not exit normally.
+// Runs the program on the data/ of the current folder; its exit code, or -1 when it did not exit
+// normally.
 int RunProgram(const std::string& arguments) {
     const std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
-                                std::string(QUORVEL_PROGRAM) + "' " + arguments + " >program.out 2>&1";
+                                std::string(QUORVEL_PROGRAM) + "' --data data " + arguments +
+                                " >program.out 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -24,7 +24,9 @@ TEST(DeviceObjects, RefsShareAndReleaseTheirReferences) {
         gpu::Ref<Counted> copy = adopted;
         gpu::Ref<Counted> assigned;
         assigned = copy;
-        assigned = assigned;
+        // Assigned to itself through another name, as code that cannot see it is the same object does.
+        const gpu::Ref<Counted>& itself = assigned;
+        assigned = itself;
         EXPECT_EQ(object->AddRef(), 4u);
         EXPECT_EQ(object->Release(), 3u);
     }

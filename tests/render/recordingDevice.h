@@ -66,7 +66,6 @@ public:
         return gpu::kOk;
     }
     gpu::Result Unlock() override { return gpu::kOk; }
-    std::uint32_t GetFormat() const { return format; }
     std::vector<std::uint8_t> bytes;
     std::uint32_t format;
 };

@@ -102,7 +102,9 @@ TEST_F(DemoLoaderTest, AnObjectWithoutCurvesIsAStaticPose) {
     auto scene = Load({box});
     boost::shared_ptr<Spatial> node = scene->GetNode("Box");
     ASSERT_TRUE(node);
-    EXPECT_EQ(typeid(*node), typeid(Node));
+    // Named first: clang warns that a call inside typeid is still made.
+    const Spatial& nodeObject = *node;
+    EXPECT_EQ(typeid(nodeObject), typeid(Node));
     EXPECT_TRUE(HasChild(scene->GetBaseNode(), node));
     EXPECT_EQ(node->GetParent(), scene->GetBaseNode().get());
     EXPECT_FALSE(node->GetLocalTransform().isIdentity);
@@ -116,7 +118,8 @@ TEST_F(DemoLoaderTest, ALocationCurveReplacesOnlyItsAxisOfTheRestPose) {
     auto scene = Load({mover});
     boost::shared_ptr<Spatial> node = scene->GetNode("Mover");
     ASSERT_TRUE(node);
-    EXPECT_EQ(typeid(*node), typeid(AnimationNode));
+    const Spatial& nodeObject = *node;
+    EXPECT_EQ(typeid(nodeObject), typeid(AnimationNode));
     node->Update(nullptr);
     const Vector3f at = node->GetLocalTransform().translation;
     ExpectPoint(at, 2, 6, 7);
@@ -148,7 +151,8 @@ TEST_F(DemoLoaderTest, ObjectsAfterTheCameraAreSeenThroughIt) {
     auto scene = Load({Object("Before"), camera, Object("After", "", {0, 0, 12})});
     auto cam = scene->GetNode("Cam");
     EXPECT_EQ(scene->GetCameraNode(), cam);
-    EXPECT_EQ(typeid(*cam), typeid(AnimationCamera));
+    const Spatial& camObject = *cam;
+    EXPECT_EQ(typeid(camObject), typeid(AnimationCamera));
     EXPECT_TRUE(HasChild(scene->GetBaseNode(), scene->GetNode("Before")));
     EXPECT_TRUE(HasChild(scene->GetBaseNode(), cam));
     EXPECT_TRUE(HasChild(cam, scene->GetNode("After")));

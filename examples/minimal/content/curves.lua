@@ -1,0 +1,2 @@
+-- No global curves: the scene animates itself.
+return {}
