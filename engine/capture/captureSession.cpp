@@ -9,6 +9,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -34,6 +35,8 @@ void Validate(const CaptureSettings& settings) {
     if (!VideoContainer(settings.output).empty() && (settings.width % 2 != 0 || settings.height % 2 != 0))
         LOG_ERROR("A video needs an even width and height, not " + std::to_string(settings.width) + "x" +
                   std::to_string(settings.height));
+    if (settings.firstFrame < 1)
+        LOG_ERROR("The capture's first frame must be 1 or more, not " + std::to_string(settings.firstFrame));
     if (settings.frameLimit && *settings.frameLimit < 1)
         LOG_ERROR("The capture's frame limit must be at least 1");
     if (settings.endSeconds && !(*settings.endSeconds >= 0.0))
@@ -42,6 +45,9 @@ void Validate(const CaptureSettings& settings) {
 
 // How many frames the capture will take from the start, as far as anything says; 0 when nothing does.
 std::int64_t ExpectedFrames(const CaptureSettings& settings, double startSeconds) {
+    // Frames drawn before the first one written are not counted.
+    startSeconds =
+        std::max(startSeconds, static_cast<double>(settings.firstFrame - 1) / settings.framesPerSecond);
     const auto framesUntil = [&](double end) {
         return static_cast<std::int64_t>(
             std::floor((end - startSeconds) * settings.framesPerSecond + kFrameTolerance));
@@ -81,7 +87,8 @@ WindowSettings CaptureWindow(const WindowSettings& asked) {
 
 Session::Session(double startSeconds, std::function<bool()> pictureShown)
     : settings(*requested), startSeconds(StartFixedSteps(settings.framesPerSecond, startSeconds)),
-      sink(OpenSink(settings)), music(ReadMusicFile(), settings.framesPerSecond, this->startSeconds),
+      sink(OpenSink(settings)),
+      music(ReadMusicFile(), settings.framesPerSecond, this->startSeconds, settings.firstFrame - 1),
       progress(stderr, settings.showProgress, ExpectedFrames(settings, this->startSeconds)),
       grabber(*sink, music, progress, settings, std::move(pictureShown)) {}
 

@@ -278,6 +278,7 @@ void GlDevice::ReleaseContext() {
     renderTarget = {};
     backBuffer = {};
     SDL_GL_MakeCurrent(window, context);
+    readBack.Release();
     fixedFunction.Release(true);
     GL_CALL(glDeleteSamplers(kMaxTextureStages, samplers));
     GL_CALL(glDeleteVertexArrays(1, &vertexArray));
