@@ -5,7 +5,9 @@
 #include "core/logging.h"
 #include "core/textConversion.h"
 #include "core/timer.h"
+#include "gpu/device.h"
 #include "platform/messageBox.h"
+#include "platform/window.h"
 
 #include <SDL.h>
 
@@ -67,6 +69,21 @@ std::int64_t ExpectedFrames(const CaptureSettings& settings, double startSeconds
     return expected;
 }
 
+// The settings asked for, once the device that will draw them is known to reach their size.
+const CaptureSettings& FittingTheDevice(const CaptureSettings& settings) {
+    gpu::Device* device = core::CWin32Window::Get()->device;
+    gpu::Caps caps;
+    if (device == nullptr || gpu::Failed(device->GetDeviceCaps(caps)))
+        LOG_ERROR("The capture found no device to draw with");
+    if (static_cast<std::uint32_t>(settings.width) > caps.maxRenderTargetWidth ||
+        static_cast<std::uint32_t>(settings.height) > caps.maxRenderTargetHeight)
+        LOG_ERROR("The capture's size " + std::to_string(settings.width) + "x" +
+                  std::to_string(settings.height) + " is larger than this device can draw: at most " +
+                  std::to_string(caps.maxRenderTargetWidth) + "x" +
+                  std::to_string(caps.maxRenderTargetHeight));
+    return settings;
+}
+
 // The timer on fixed steps, moved to the first frame at or after the start; gives that frame's time.
 double StartFixedSteps(int framesPerSecond, double startSeconds) {
     core::Timer* timer = core::Timer::Get();
@@ -86,8 +103,8 @@ WindowSettings CaptureWindow(const WindowSettings& asked) {
 }
 
 Session::Session(double startSeconds, std::function<bool()> pictureShown)
-    : settings(*requested), startSeconds(StartFixedSteps(settings.framesPerSecond, startSeconds)),
-      sink(OpenSink(settings)),
+    : settings(FittingTheDevice(*requested)),
+      startSeconds(StartFixedSteps(settings.framesPerSecond, startSeconds)), sink(OpenSink(settings)),
       music(ReadMusicFile(), settings.framesPerSecond, this->startSeconds, settings.firstFrame - 1),
       progress(stderr, settings.showProgress, ExpectedFrames(settings, this->startSeconds)),
       grabber(*sink, music, progress, settings, std::move(pictureShown)) {}

@@ -2,8 +2,8 @@
 #include "gpu/glDevice.h"
 
 #include "core/logging.h"
+#include "gpu/frameReplay/glFrameRecording.h"
 #include "gpu/glCheck.h"
-#include "gpu/glFrameRecording.h"
 
 #include <cstring>
 
