@@ -61,6 +61,11 @@ po::options_description Describe() {
         ("fps", po::value<int>()->value_name("N"),
          "frames per second of the capture (default 60) or the benchmark (default 25)")
         ("to", po::value<double>()->value_name("SECONDS"), "end the capture at that demo time")
+        ("from-frame", po::value<std::int64_t>()->value_name("N"),
+         "capture from frame N of the whole capture on (frame N shows N/fps s), exactly as the whole "
+         "capture has it, the frames before it that the picture needs drawn and not written")
+        ("serial-capture", "read back, convert and write each frame before the next is drawn (slower, "
+         "less memory)")
         ("frames", po::value<std::int64_t>()->value_name("N"),
          "end the capture after N frames; measure N frames of each scene in the benchmark")
         ("av-report", "print how far the music and the picture's clock lie apart at each scene switch")
@@ -141,6 +146,8 @@ bool IsVideoName(const std::string& output) {
 
 void ReadCapture(const po::variables_map& values, LaunchOptions& options) {
     Needs(values, "to", "capture");
+    Needs(values, "serial-capture", "capture");
+    Needs(values, "from-frame", "capture");
     for (const char* option : {"fps", "frames"})
         NeedsEither(values, option, "capture", "benchmark");
     if (values.count("capture") == 0)
@@ -158,6 +165,17 @@ void ReadCapture(const po::variables_map& values, LaunchOptions& options) {
         if (!std::isfinite(seconds) || seconds < 0.0)
             throw BadOption{"--to: expected a demo time of 0 seconds or more"};
         options.endSeconds = seconds;
+    }
+    options.serialCapture = values.count("serial-capture") != 0;
+    if (values.count("from-frame") != 0) {
+        const std::int64_t frame = values["from-frame"].as<std::int64_t>();
+        if (frame < 1)
+            throw BadOption{"--from-frame: expected a frame number of 1 or more, got " +
+                            std::to_string(frame)};
+        // A range is placed by its frame alone; a scene or a loop would place it twice.
+        for (const char* option : {"scene", "loop"})
+            Conflicting(values, "from-frame", option);
+        options.firstFrame = frame;
     }
     if (options.loop && !options.frameLimit && !options.endSeconds)
         throw BadOption{"--capture with --loop never ends: give --to or --frames"};
@@ -307,6 +325,8 @@ engine::CaptureSettings CaptureSettingsOf(const LaunchOptions& options) {
     capture.height = options.height.value_or(kCaptureHeight);
     capture.frameLimit = options.frameLimit;
     capture.endSeconds = options.endSeconds;
+    capture.pipelined = !options.serialCapture;
+    capture.firstFrame = options.firstFrame;
     return capture;
 }
 

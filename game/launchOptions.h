@@ -35,6 +35,9 @@ struct LaunchOptions {
     int framesPerSecond = 60;
     std::optional<std::int64_t> frameLimit;
     std::optional<double> endSeconds;
+    bool serialCapture = false;
+    // --from-frame: the first frame a capture writes, numbered as in a capture from the start.
+    std::int64_t firstFrame = 1;
     // Print how far the music and the demo's clock lie apart at each scene switch and at the end.
     bool avReport = false;
     // --benchmark: frameLimit counts frames per scene and framesPerSecond defaults to 25; with --scene

@@ -149,6 +149,14 @@ int main(int argc, char* argv[]) {
         engine::AddModule(scene, kTimelineModuleId);
         if (capturing)
             engine::SetCaptureEnd(DemoEnd(*scene));
+        // A whole capture's last frame is the one drawn in the pass that ends the demo.
+        if (capturing && options.firstFrame > scene->SwitchSteps(options.framesPerSecond).back())
+            return ReportCaptureFailure(engine::core::Exception(
+                L"--from-frame " + std::to_wstring(options.firstFrame) +
+                    L" lies past the demo's last frame, " +
+                    std::to_wstring(scene->SwitchSteps(options.framesPerSecond).back()) + L" at " +
+                    std::to_wstring(options.framesPerSecond) + L" frames a second",
+                L"main"));
         if (options.benchmark)
             engine::SetBenchmarkScenes(BenchmarkScenes(*scene, options));
         if (options.avReport)

@@ -43,6 +43,7 @@ constexpr int kCurvePlayerModuleId = 15;
 constexpr int kCaptureModuleId = 16;
 constexpr int kBenchmarkModuleId = 17;
 constexpr int kDeviceLossInjectionModuleId = 18;
+constexpr int kCaptureFramesInFlightModuleId = 21;
 constexpr std::uint32_t kAudioVersion = 0x0203;
 constexpr int kMusicPreBufferMs = 500;
 const char kMusicFile[] = "data/dark_ages.xm";
@@ -121,6 +122,7 @@ void RunCapture() {
     core::Kernel* kernel = core::Kernel::Get();
     kernel->AddModule(core::Timer::Get(), kTimerModuleId);
     kernel->AddModule(&session.Grabber(), kCaptureModuleId);
+    kernel->AddModule(&session.FramesStillInFlight(), kCaptureFramesInFlightModuleId);
     currentCapture = &session;
     kernel->Run();
     currentCapture = nullptr;

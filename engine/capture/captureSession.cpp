@@ -5,10 +5,13 @@
 #include "core/logging.h"
 #include "core/textConversion.h"
 #include "core/timer.h"
+#include "gpu/device.h"
 #include "platform/messageBox.h"
+#include "platform/window.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -34,6 +37,8 @@ void Validate(const CaptureSettings& settings) {
     if (!VideoContainer(settings.output).empty() && (settings.width % 2 != 0 || settings.height % 2 != 0))
         LOG_ERROR("A video needs an even width and height, not " + std::to_string(settings.width) + "x" +
                   std::to_string(settings.height));
+    if (settings.firstFrame < 1)
+        LOG_ERROR("The capture's first frame must be 1 or more, not " + std::to_string(settings.firstFrame));
     if (settings.frameLimit && *settings.frameLimit < 1)
         LOG_ERROR("The capture's frame limit must be at least 1");
     if (settings.endSeconds && !(*settings.endSeconds >= 0.0))
@@ -42,6 +47,9 @@ void Validate(const CaptureSettings& settings) {
 
 // How many frames the capture will take from the start, as far as anything says; 0 when nothing does.
 std::int64_t ExpectedFrames(const CaptureSettings& settings, double startSeconds) {
+    // Frames drawn before the first one written are not counted.
+    startSeconds =
+        std::max(startSeconds, static_cast<double>(settings.firstFrame - 1) / settings.framesPerSecond);
     const auto framesUntil = [&](double end) {
         return static_cast<std::int64_t>(
             std::floor((end - startSeconds) * settings.framesPerSecond + kFrameTolerance));
@@ -59,6 +67,21 @@ std::int64_t ExpectedFrames(const CaptureSettings& settings, double startSeconds
     if (demoEnd)
         consider(framesUntil(*demoEnd) + 1);
     return expected;
+}
+
+// The settings asked for, once the device that will draw them is known to reach their size.
+const CaptureSettings& FittingTheDevice(const CaptureSettings& settings) {
+    gpu::Device* device = core::CWin32Window::Get()->device;
+    gpu::Caps caps;
+    if (device == nullptr || gpu::Failed(device->GetDeviceCaps(caps)))
+        LOG_ERROR("The capture found no device to draw with");
+    if (static_cast<std::uint32_t>(settings.width) > caps.maxRenderTargetWidth ||
+        static_cast<std::uint32_t>(settings.height) > caps.maxRenderTargetHeight)
+        LOG_ERROR("The capture's size " + std::to_string(settings.width) + "x" +
+                  std::to_string(settings.height) + " is larger than this device can draw: at most " +
+                  std::to_string(caps.maxRenderTargetWidth) + "x" +
+                  std::to_string(caps.maxRenderTargetHeight));
+    return settings;
 }
 
 // The timer on fixed steps, moved to the first frame at or after the start; gives that frame's time.
@@ -80,8 +103,9 @@ WindowSettings CaptureWindow(const WindowSettings& asked) {
 }
 
 Session::Session(double startSeconds, std::function<bool()> pictureShown)
-    : settings(*requested), startSeconds(StartFixedSteps(settings.framesPerSecond, startSeconds)),
-      sink(OpenSink(settings)), music(ReadMusicFile(), settings.framesPerSecond, this->startSeconds),
+    : settings(FittingTheDevice(*requested)),
+      startSeconds(StartFixedSteps(settings.framesPerSecond, startSeconds)), sink(OpenSink(settings)),
+      music(ReadMusicFile(), settings.framesPerSecond, this->startSeconds, settings.firstFrame - 1),
       progress(stderr, settings.showProgress, ExpectedFrames(settings, this->startSeconds)),
       grabber(*sink, music, progress, settings, std::move(pictureShown)) {}
 

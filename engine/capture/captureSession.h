@@ -29,8 +29,9 @@ public:
     // `pictureShown` as the frame grabber takes it.
     Session(double startSeconds, std::function<bool()> pictureShown);
 
-    // The module to register for the main loop.
+    // The modules to register for the main loop.
     core::Module& Grabber() { return grabber; }
+    core::Module& FramesStillInFlight() { return framesInFlight; }
     // Moves the music with the timer, which SetDemoTime has just moved to `seconds`.
     void SeekMusic(double seconds) { music.Seek(seconds); }
     // After the main loop: completes the output, or raises what ended the capture early.
@@ -43,6 +44,7 @@ private:
     OfflineMusic music;
     ProgressLine progress;
     FrameGrabber grabber;
+    FramesInFlight framesInFlight{grabber};
 };
 
 } // namespace engine::capture

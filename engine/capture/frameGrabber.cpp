@@ -6,6 +6,7 @@
 #include "gpu/device.h"
 #include "platform/window.h"
 
+#include <cmath>
 #include <utility>
 
 namespace engine::capture {
@@ -33,6 +34,11 @@ void FrameGrabber::Update() {
         core::Kernel::Get()->Quit();
         return;
     }
+    // Drawn only for what it carries into the frames to write.
+    if (std::llround(time * settings.framesPerSecond) < settings.firstFrame) {
+        progress.Frame(0, time);
+        return;
+    }
     try {
         Grab();
     } catch (const core::Exception& error) {
@@ -45,26 +51,69 @@ void FrameGrabber::Update() {
         core::Kernel::Get()->Quit();
 }
 
-void FrameGrabber::Grab() {
-    if (!rgba.empty() && !pictureShown()) {
-        sink.Picture(rgba, settings.width, settings.height);
-        sink.Sound(music.NextFrame());
-        ++frames;
-        return;
+void FrameGrabber::TakeFramesInFlight() {
+    try {
+        while (!failure && framesInFlight > 0)
+            Deliver();
+    } catch (const core::Exception& error) {
+        failure = error;
     }
+}
+
+gpu::Ref<gpu::Surface> FrameGrabber::Picture() const {
     gpu::Device* device = core::CWin32Window::Get()->device;
     gpu::Surface* backBuffer = nullptr;
     if (device == nullptr || gpu::Failed(device->GetRenderTarget(0, &backBuffer)) || backBuffer == nullptr)
         LOG_ERROR("The capture found no picture to read");
-    const gpu::Ref<gpu::Surface> surface = gpu::Ref<gpu::Surface>::Adopt(backBuffer);
+    gpu::Ref<gpu::Surface> surface = gpu::Ref<gpu::Surface>::Adopt(backBuffer);
     const auto width = static_cast<int>(surface->Width());
     const auto height = static_cast<int>(surface->Height());
     if (width != settings.width || height != settings.height)
         LOG_ERROR("The capture's picture is " + std::to_string(width) + "x" + std::to_string(height) +
                   " instead of " + std::to_string(settings.width) + "x" + std::to_string(settings.height));
-    if (gpu::Failed(device->ReadPixels(surface.Get(), rgba)))
+    return surface;
+}
+
+void FrameGrabber::Grab() {
+    const bool repeat = anyPicture && !pictureShown();
+    if (!settings.pipelined) {
+        GrabSerially(repeat);
+        return;
+    }
+    if (!repeat) {
+        const gpu::Ref<gpu::Surface> surface = Picture();
+        if (gpu::Failed(core::CWin32Window::Get()->device->QueueReadPixels(surface.Get())))
+            LOG_ERROR("The capture could not read the picture back");
+        anyPicture = true;
+    }
+    InFlight& frame = inFlight[(firstInFlight + framesInFlight) % inFlight.size()];
+    frame.read = !repeat;
+    const std::vector<float>& sound = music.NextFrame();
+    frame.sound.assign(sound.begin(), sound.end());
+    ++framesInFlight;
+    ++frames;
+    while (framesInFlight > kFramesBehind)
+        Deliver();
+}
+
+void FrameGrabber::Deliver() {
+    InFlight& frame = inFlight[firstInFlight];
+    if (frame.read && gpu::Failed(core::CWin32Window::Get()->device->TakeQueuedPixels(rgba)))
         LOG_ERROR("The capture could not read the picture back");
-    sink.Picture(rgba, width, height);
+    firstInFlight = (firstInFlight + 1) % inFlight.size();
+    --framesInFlight;
+    sink.Picture(rgba, settings.width, settings.height);
+    sink.Sound(frame.sound);
+}
+
+void FrameGrabber::GrabSerially(bool repeat) {
+    if (!repeat) {
+        const gpu::Ref<gpu::Surface> surface = Picture();
+        if (gpu::Failed(core::CWin32Window::Get()->device->ReadPixels(surface.Get(), rgba)))
+            LOG_ERROR("The capture could not read the picture back");
+        anyPicture = true;
+    }
+    sink.Picture(rgba, settings.width, settings.height);
     sink.Sound(music.NextFrame());
     ++frames;
 }

@@ -1,11 +1,13 @@
 #include "capture/frameSink.h"
 
 #include "capture/pngFolder.h"
+#include "capture/threadedSink.h"
 #include "capture/videoEncoder.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <utility>
 
 namespace engine::capture {
 
@@ -22,10 +24,15 @@ std::string VideoContainer(const std::string& output) {
 
 std::unique_ptr<FrameSink> OpenSink(const CaptureSettings& settings) {
     const std::string container = VideoContainer(settings.output);
+    std::unique_ptr<FrameSink> sink;
     if (container.empty())
-        return std::make_unique<PngFolder>(settings.output);
-    return std::make_unique<VideoEncoder>(settings.output, container, settings.width, settings.height,
-                                          settings.framesPerSecond);
+        sink = std::make_unique<PngFolder>(settings.output, settings.firstFrame);
+    else
+        sink = std::make_unique<VideoEncoder>(settings.output, container, settings.width, settings.height,
+                                              settings.framesPerSecond);
+    if (settings.pipelined)
+        return std::make_unique<ThreadedSink>(std::move(sink));
+    return sink;
 }
 
 } // namespace engine::capture

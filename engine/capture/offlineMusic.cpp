@@ -13,9 +13,11 @@ std::int64_t SamplesAfterFrames(std::int64_t frames, int framesPerSecond) {
     return (2 * frames * OfflineMusic::kSampleRate + framesPerSecond) / (2 * std::int64_t{framesPerSecond});
 }
 
-OfflineMusic::OfflineMusic(std::vector<char> moduleBytes, int framesPerSecond, double startSeconds)
-    : bytes(std::move(moduleBytes)), framesPerSecond(framesPerSecond) {
-    Seek(startSeconds);
+OfflineMusic::OfflineMusic(std::vector<char> moduleBytes, int framesPerSecond, double startSeconds,
+                           std::int64_t framesBefore)
+    : bytes(std::move(moduleBytes)), framesPerSecond(framesPerSecond), framesDone(framesBefore),
+      samplesWritten(SamplesAfterFrames(framesBefore, framesPerSecond)) {
+    Seek(framesBefore > 0 ? static_cast<double>(samplesWritten) / kSampleRate : startSeconds);
 }
 
 OfflineMusic::~OfflineMusic() = default;

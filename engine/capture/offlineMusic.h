@@ -18,8 +18,11 @@ public:
     static constexpr int kSampleRate = 44100;
     static constexpr int kChannels = 2;
 
-    // The module's file bytes, from startSeconds on; throws Exception when they are not a module.
-    OfflineMusic(std::vector<char> bytes, int framesPerSecond, double startSeconds);
+    // The module's file bytes, from startSeconds on; throws Exception when they are not a module. With
+    // framesBefore, the sound starts instead where a capture from the demo's start has it after that
+    // many frames, and goes on on that capture's grid of samples.
+    OfflineMusic(std::vector<char> bytes, int framesPerSecond, double startSeconds,
+                 std::int64_t framesBefore = 0);
     ~OfflineMusic();
 
     // Continues from that many seconds into the module, exact to the sample.
@@ -27,7 +30,7 @@ public:
     // The interleaved stereo samples of the next frame: frame n ends at sample round(n * rate / fps)
     // of the capture, counted from its first frame whatever seeks came between. Silence past the end.
     const std::vector<float>& NextFrame();
-    // Sample frames handed out so far.
+    // Where the sound handed out so far ends, in sample frames on the capture's grid.
     std::int64_t SamplesWritten() const { return samplesWritten; }
 
 private:

@@ -26,8 +26,9 @@ void Append(void* context, void* data, int size) {
 
 } // namespace
 
-PngFolder::PngFolder(const std::string& folder)
-    : output(folder, true), sound(output.Path() / kSoundFileName, OfflineMusic::kSampleRate) {}
+PngFolder::PngFolder(const std::string& folder, std::int64_t firstFrame)
+    : output(folder, true), sound(output.Path() / kSoundFileName, OfflineMusic::kSampleRate),
+      frames(firstFrame - 1) {}
 
 void PngFolder::Picture(const std::vector<std::uint8_t>& rgba, int width, int height) {
     // The back buffer's alpha is whatever blending left there; the picture shown is opaque.

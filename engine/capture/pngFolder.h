@@ -10,7 +10,8 @@ namespace engine::capture {
 
 class PngFolder final : public FrameSink {
 public:
-    explicit PngFolder(const std::string& folder);
+    // The first picture is named after `firstFrame`, the next one after, ...
+    PngFolder(const std::string& folder, std::int64_t firstFrame);
 
     void Picture(const std::vector<std::uint8_t>& rgba, int width, int height) override;
     void Sound(const std::vector<float>& interleaved) override;
@@ -19,7 +20,7 @@ public:
 private:
     TemporaryOutput output;
     WavWriter sound;
-    long long frames = 0;
+    std::int64_t frames;
     std::vector<std::uint8_t> rgb;
     std::vector<std::uint8_t> png;
 };

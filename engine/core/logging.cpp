@@ -91,6 +91,8 @@ void Logging::Error(std::string text, std::string file, int line) {
 }
 
 void Logging::WriteRow(const char* opening, const std::string& text, const std::string& file, int line) {
+    // A capture writes its output on a thread of its own, which reports its failures here too.
+    std::lock_guard<std::mutex> lock(rowMutex);
     // Rows are not flushed one by one: the file is complete once the footer is written.
     stream << opening << line << "</td><td>" << file << "</td><td>" << text << "</td></tr>\n";
 }

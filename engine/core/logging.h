@@ -7,6 +7,7 @@
 #include <engine/singleton.h>
 
 #include <fstream>
+#include <mutex>
 #include <string>
 
 namespace engine::core {
@@ -28,6 +29,7 @@ private:
     void WriteRow(const char* opening, const std::string& text, const std::string& file, int line);
 
     std::ofstream stream;
+    std::mutex rowMutex;
 };
 
 } // namespace engine::core

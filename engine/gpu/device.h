@@ -173,6 +173,13 @@ public:
     virtual Result StretchRect(Surface* source, Surface* destination, TextureFilter filter) = 0;
     // The surface as RGBA bytes, top row first.
     virtual Result ReadPixels(Surface* source, std::vector<std::uint8_t>& rgba) = 0;
+    // Reading back while the next frame draws: QueueReadPixels starts copying the surface on the device
+    // and returns at once (kInvalidCall while kMaxQueuedReads wait); TakeQueuedPixels gives the oldest
+    // queued picture as ReadPixels would, waiting only for a copy the device has not finished. A lost
+    // context drops the queued reads (kDeviceLost).
+    static constexpr std::size_t kMaxQueuedReads = 3;
+    virtual Result QueueReadPixels(Surface* source) = 0;
+    virtual Result TakeQueuedPixels(std::vector<std::uint8_t>& rgba) = 0;
 
     // Resources.
     virtual Result CreateTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels,

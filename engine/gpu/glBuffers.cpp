@@ -1,7 +1,7 @@
 #include "gpu/glObjects.h"
 
+#include "gpu/frameReplay/glFrameRecording.h"
 #include "gpu/glCheck.h"
-#include "gpu/glFrameRecording.h"
 
 #include <cstring>
 

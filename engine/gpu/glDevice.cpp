@@ -2,8 +2,8 @@
 #include "gpu/glDevice.h"
 
 #include "core/logging.h"
+#include "gpu/frameReplay/glFrameRecording.h"
 #include "gpu/glCheck.h"
-#include "gpu/glFrameRecording.h"
 
 #include <cstring>
 
@@ -225,6 +225,23 @@ Result GlDevice::ReadPixels(Surface* source, std::vector<std::uint8_t>& rgba) {
         }
     }
     return kOk;
+}
+
+Result GlDevice::QueueReadPixels(Surface* source) {
+    static_assert(GlReadBack::kSlots == kMaxQueuedReads);
+    auto* from = dynamic_cast<GlSurface*>(source);
+    if (from == nullptr || !token->alive || readBack.Full())
+        return kInvalidCall;
+    readBack.Queue(ResolvedFramebuffer(from), from->Width(), from->Height(), from->TopRowFirst());
+    return kOk;
+}
+
+Result GlDevice::TakeQueuedPixels(std::vector<std::uint8_t>& rgba) {
+    if (!token->alive)
+        return kDeviceLost;
+    if (readBack.Empty())
+        return kInvalidCall;
+    return readBack.Take(rgba) ? kOk : kDeviceLost;
 }
 
 } // namespace engine::gpu

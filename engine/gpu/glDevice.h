@@ -6,6 +6,7 @@
 #include "gpu/device.h"
 #include "gpu/fixedFunction.h"
 #include "gpu/glObjects.h"
+#include "gpu/glReadBack.h"
 
 #include <SDL.h>
 
@@ -39,6 +40,8 @@ public:
     Result SetRenderTarget(std::uint32_t index, Surface* surface) override;
     Result StretchRect(Surface* source, Surface* destination, TextureFilter filter) override;
     Result ReadPixels(Surface* source, std::vector<std::uint8_t>& rgba) override;
+    Result QueueReadPixels(Surface* source) override;
+    Result TakeQueuedPixels(std::vector<std::uint8_t>& rgba) override;
 
     Result CreateTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
                          std::uint32_t format, Texture** texture) override;
@@ -126,6 +129,7 @@ private:
     std::uint32_t resolveWidth = 0, resolveHeight = 0;
     Ref<GlSurface> backBuffer;
     Ref<GlSurface> renderTarget;
+    GlReadBack readBack;
     bool flipY = false; // drawing into a texture where the driver cannot flip the origin
 
     FixedFunction fixedFunction;

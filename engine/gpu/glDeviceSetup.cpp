@@ -2,8 +2,8 @@
 #include "gpu/glDevice.h"
 
 #include "core/logging.h"
+#include "gpu/frameReplay/glFrameReplay.h"
 #include "gpu/glCheck.h"
-#include "gpu/glFrameReplay.h"
 
 #include <algorithm>
 
@@ -49,6 +49,15 @@ void FillCaps(Caps& caps) {
     caps.pixelShaderVersion = PixelShaderVersion(3, 0);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &value);
     caps.maxTextureWidth = caps.maxTextureHeight = value;
+    // A picture is drawn through a viewport into a texture or a renderbuffer: the least of the three.
+    GLint viewport[2] = {};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &value);
+    const auto renderbuffer = static_cast<std::uint32_t>(std::max(value, 0));
+    caps.maxRenderTargetWidth =
+        std::min({caps.maxTextureWidth, renderbuffer, static_cast<std::uint32_t>(std::max(viewport[0], 0))});
+    caps.maxRenderTargetHeight =
+        std::min({caps.maxTextureHeight, renderbuffer, static_cast<std::uint32_t>(std::max(viewport[1], 0))});
     if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
         epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic")) {
         GLfloat anisotropy = 1.0f;
@@ -278,6 +287,7 @@ void GlDevice::ReleaseContext() {
     renderTarget = {};
     backBuffer = {};
     SDL_GL_MakeCurrent(window, context);
+    readBack.Release();
     fixedFunction.Release(true);
     GL_CALL(glDeleteSamplers(kMaxTextureStages, samplers));
     GL_CALL(glDeleteVertexArrays(1, &vertexArray));

@@ -3,8 +3,8 @@
 #include "gpu/glDevice.h"
 
 #include "core/logging.h"
+#include "gpu/frameReplay/glFrameRecording.h"
 #include "gpu/glCheck.h"
-#include "gpu/glFrameRecording.h"
 
 namespace engine::gpu {
 

@@ -6,7 +6,7 @@
 #include "core/logging.h"
 #include "core/textConversion.h"
 #include "core/timer.h"
-#include "gpu/glFrameReplay.h"
+#include "gpu/frameReplay/glFrameReplay.h"
 #include "platform/messageBox.h"
 #include "platform/window.h"
 #include "render/renderer.h"

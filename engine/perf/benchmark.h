@@ -5,8 +5,8 @@
 // on the machine, then moves on to the next scene when enough frames are measured.
 #pragma once
 
-#include "gpu/glFrameRecording.h"
-#include "gpu/glFrameReplay.h"
+#include "gpu/frameReplay/glFrameRecording.h"
+#include "gpu/frameReplay/glFrameReplay.h"
 #include "perf/benchmarkReport.h"
 
 #include <engine/benchmark.h>

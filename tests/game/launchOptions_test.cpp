@@ -100,6 +100,9 @@ TEST(LaunchOptions, MistakesNameTheOptionAndAskForExitCodeTwo) {
         {{"--benchmark", "--capture", "out.mp4"}, "--benchmark and --capture"},
         {{"--benchmark", "--loop"}, "--benchmark and --loop"},
         {{"--benchmark", "--frames", "0"}, "--frames"},
+        {{"--from-frame", "10"}, "--from-frame needs --capture"},
+        {{"--capture", "out.mp4", "--from-frame", "0"}, "--from-frame"},
+        {{"--capture", "out.mp4", "--from-frame", "10", "--scene", "3"}, "--from-frame and --scene"},
     };
     for (const auto& [arguments, named] : mistakes) {
         const Parsed parsed = Parse(arguments);
@@ -130,6 +133,16 @@ TEST(LaunchOptions, ACaptureSkipsTheDialogAndDefaultsTo720pAt60) {
     EXPECT_EQ(bounded.framesPerSecond, 25);
     EXPECT_EQ(bounded.endSeconds, 12.5);
     EXPECT_EQ(bounded.frameLimit, 100);
+    EXPECT_EQ(bounded.firstFrame, 1);
+    EXPECT_TRUE(bounded.pipelined);
+
+    const Parsed range =
+        Parse({"--capture", "part.mp4", "--from-frame", "4000", "--frames", "100", "--serial-capture"});
+    ASSERT_EQ(range.action, LaunchAction::Run) << range.err;
+    const engine::CaptureSettings part = quorvel::CaptureSettingsOf(range.options);
+    EXPECT_EQ(part.firstFrame, 4000);
+    EXPECT_EQ(part.frameLimit, 100);
+    EXPECT_FALSE(part.pipelined);
 }
 
 TEST(LaunchOptions, ABenchmarkDefaultsTo1024x768At25AndCountsFramesPerScene) {

@@ -144,6 +144,8 @@ public:
         });
     }
     gpu::Result ReadPixels(gpu::Surface*, std::vector<std::uint8_t>&) override { return Note("ReadPixels"); }
+    gpu::Result QueueReadPixels(gpu::Surface*) override { return Note("QueueReadPixels"); }
+    gpu::Result TakeQueuedPixels(std::vector<std::uint8_t>&) override { return Note("TakeQueuedPixels"); }
 
     gpu::Result CreateTexture(std::uint32_t width, std::uint32_t, std::uint32_t, std::uint32_t usage,
                               std::uint32_t format, gpu::Texture** texture) override {

@@ -24,8 +24,18 @@ struct CaptureSettings {
     // whichever comes first; without either, the capture ends when the demo quits.
     std::optional<std::int64_t> frameLimit;
     std::optional<double> endSeconds;
+    // The first frame written, numbered as in a capture from the demo's start (frame n shows demo time
+    // n / fps and holds the sound of the interval before it). The frames before it are drawn, neither
+    // read back nor written: what a picture carries into the next through render targets ("lastFrame"
+    // trails and glows) reaches that frame as in a whole capture. Pictures in a folder keep the whole
+    // capture's numbers.
+    std::int64_t firstFrame = 1;
     // A line on standard error, rewritten in place: frame, demo time, frames per second, time left.
     bool showProgress = true;
+    // Frame n is read back while frame n+1 draws, and pictures are converted, encoded and written on a
+    // thread of their own, a few frames behind (a bounded queue: the drawing waits when it is full).
+    // False does each frame's reading and writing before the next is drawn; the output is the same.
+    bool pipelined = true;
 };
 
 // Turns the coming run into a capture. Call it before CreateTALVOWindow: the window is then made

@@ -23,6 +23,9 @@ struct Caps {
     std::uint32_t pixelShaderVersion = 0;
     std::uint32_t maxTextureWidth = 0;
     std::uint32_t maxTextureHeight = 0;
+    // The largest picture the device draws into, render target or back buffer, each side.
+    std::uint32_t maxRenderTargetWidth = 0;
+    std::uint32_t maxRenderTargetHeight = 0;
     std::uint32_t maxAnisotropy = 1;
     std::uint32_t maxActiveLights = 0;
     std::uint32_t maxSimultaneousTextures = 0;

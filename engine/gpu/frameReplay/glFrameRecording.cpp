@@ -1,4 +1,4 @@
-#include "gpu/glFrameRecording.h"
+#include "gpu/frameReplay/glFrameRecording.h"
 
 #include <algorithm>
 #include <string>

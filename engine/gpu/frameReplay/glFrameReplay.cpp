@@ -1,4 +1,4 @@
-#include "gpu/glFrameReplay.h"
+#include "gpu/frameReplay/glFrameReplay.h"
 
 #include "gpu/glObjects.h"
 

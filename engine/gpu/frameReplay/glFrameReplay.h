@@ -8,7 +8,7 @@
 #pragma once
 
 #include "gpu/device.h"
-#include "gpu/glFrameRecording.h"
+#include "gpu/frameReplay/glFrameRecording.h"
 
 #include <cstdint>
 #include <memory>
