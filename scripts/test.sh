@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 scripts/check-source.sh
 
