@@ -37,9 +37,6 @@ gfx::Renderer* FindRenderer() {
     return dynamic_cast<gfx::Renderer*>(core::Kernel::Get()->GetModule(kRendererModuleId));
 }
 
-// Frames per second and frame time, from the time between the overlay's calls.
-double frameSeconds = 0.0;
-
 } // namespace
 
 Overlay::Overlay(EditorModule& editor) : editor(editor) {
@@ -97,15 +94,16 @@ void Overlay::Draw() {
     FeedInput();
     backend->BeginFrame();
     ImGui::NewFrame();
-    ShowStatus();
-    ShowTimeline();
+    // Asked once a frame: both panels show the same scenes.
+    const std::vector<EditorScene> scenes = editor.Timeline().Scenes();
+    ShowStatus(scenes);
+    ShowTimeline(scenes);
     ImGui::Render();
     backend->Draw(ImGui::GetDrawData());
 }
 
-void Overlay::ShowStatus() {
+void Overlay::ShowStatus(const std::vector<EditorScene>& scenes) {
     EditorTimeline& timeline = editor.Timeline();
-    const std::vector<EditorScene> scenes = timeline.Scenes();
     const int shown = timeline.SceneOnScreen();
     const double time = GetTime();
 
@@ -180,9 +178,8 @@ void Overlay::ShowTransport() {
         module.Request([&module] { module.ChangeSpeed(1); });
 }
 
-void Overlay::ShowTimeline() {
+void Overlay::ShowTimeline(const std::vector<EditorScene>& scenes) {
     EditorTimeline& timeline = editor.Timeline();
-    const std::vector<EditorScene> scenes = timeline.Scenes();
     if (scenes.empty())
         return;
     const double end = scenes.back().start + scenes.back().length;

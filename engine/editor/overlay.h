@@ -6,8 +6,11 @@
 
 #include "gpu/glOverlay.h"
 
+#include <engine/editor.h>
+
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 struct ImGuiContext;
 
@@ -29,9 +32,9 @@ private:
     // Runs inside the renderer's frame, after the scene and before the present.
     void Draw();
     void FeedInput();
-    void ShowStatus();
+    void ShowStatus(const std::vector<EditorScene>& scenes);
     void ShowTransport();
-    void ShowTimeline();
+    void ShowTimeline(const std::vector<EditorScene>& scenes);
 
     EditorModule& editor;
     ImGuiContext* context = nullptr;
@@ -39,6 +42,8 @@ private:
     bool ready = false;
     bool visible = true;
     std::uint64_t lastCounter = 0;
+    // The frame time shown, smoothed over the overlay's calls.
+    double frameSeconds = 0.0;
 };
 
 } // namespace engine::editor
