@@ -71,7 +71,7 @@ void LiveEditing::Update() {
 
 void LiveEditing::Gather() {
     const double now = Now();
-    for (const FileEvent& event : watcher.Read())
+    for (const FileEvent& event : watcher.Read(now))
         batcher.Note(event.path.string(), event.stillWriting, now);
 }
 
