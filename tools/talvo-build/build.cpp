@@ -1,5 +1,6 @@
 #include "build.h"
 
+#include "contentFile.h"
 #include "curves.h"
 #include "generators.h"
 #include "score.h"
@@ -114,12 +115,15 @@ std::vector<ContentUnit> ContentUnits(const fs::path& contentRoot) {
 
 void CompileCurves(const fs::path& file, Outputs& outputs, std::vector<std::string>& names,
                    std::vector<fs::path>& reads) {
+    // The curve file lies at the top of the content folder.
+    CheckContentFile(file.parent_path(), file);
     outputs.Add("custom.ipo", CompileCurveFile(file, names, &reads), file.string());
 }
 
 void CompileUnit(const ContentUnit& unit, ContentContext& context) {
     const fs::path& file = unit.file;
     const std::string name = file.filename().string();
+    CheckContentFile(context.root, file);
     switch (unit.kind) {
     case ContentUnit::Kind::Curves:
         throw BuildError(file.string() + ": the curve file is compiled before everything else");

@@ -1,5 +1,7 @@
 #include "generators.h"
 
+#include "contentFile.h"
+
 #include <lua.hpp>
 
 #include <fstream>
@@ -237,6 +239,7 @@ void ObjBody(lua_State* state) {
     if (!file)
         throw std::invalid_argument("obj: \"" + relative + "\" is not a path inside the content folder");
     AssetsOf(state).filesRead.push_back(*file);
+    CheckContentFile(ContentRootOf(state), *file);
     content::MeshData mesh;
     content::ImportError error;
     if (!content::ImportObj(*file, mesh, error))
@@ -255,6 +258,7 @@ void ImageBody(lua_State* state) {
     const auto file = ContentPath(ContentRootOf(state), relative);
     if (!file)
         throw std::invalid_argument("image: \"" + relative + "\" is not a path inside the content folder");
+    CheckContentFile(ContentRootOf(state), *file);
     std::ifstream in(*file, std::ios::binary);
     std::error_code folder;
     if (!in || std::filesystem::is_directory(*file, folder))

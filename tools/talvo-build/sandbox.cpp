@@ -1,5 +1,7 @@
 #include "sandbox.h"
 
+#include "contentFile.h"
+
 #include <lua.hpp>
 
 #include <algorithm>
@@ -137,6 +139,9 @@ int Use(lua_State* state) {
     lua_pushliteral(state, ".lua");
     lua_concat(state, 3);
     const char* path = lua_tostring(state, -1);
+    const std::filesystem::path folder(lua_tostring(state, lua_upvalueindex(1)));
+    if (const auto problem = ContentFileProblem(folder.parent_path(), path))
+        return luaL_error(state, "use: %s", problem->c_str());
     if (Precompiled(path))
         return luaL_error(state, "use: %s: precompiled chunks are refused, only Lua source", path);
     lua_pushboolean(state, false);

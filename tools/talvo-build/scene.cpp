@@ -1,5 +1,6 @@
 #include "scene.h"
 
+#include "contentFile.h"
 #include "curves.h"
 #include "formats/demoWriter.h"
 #include "generators.h"
@@ -155,6 +156,7 @@ std::set<std::string> CompileMeshes(const LuaValue& meshes, const Description& d
             if (!script || !fs::is_regular_file(*script))
                 mesh.Field("material")
                     .Fail("names \"" + *material + "\", which is not a file of the content folder");
+            CheckContentFile(context.root, *script);
             context.materials.CheckMaterialScript(*script, StreamsOf(shape));
             context.outputs.AddCopy(path + ".efx", *script);
         }
