@@ -159,13 +159,18 @@ Result LoadGlTexture(const ContextToken& context, const std::wstring& path, std:
     if (!file)
         return fail(std::string("cannot open the file: ") + std::strerror(errno));
     int width = 0, height = 0, channels = 0;
+    // The size from the header alone (the file is left where it was): a picture the device cannot hold
+    // is refused before its pixels are decoded into memory of their size.
+    if (stbi_info_from_file(file.get(), &width, &height, &channels) == 0)
+        return fail(std::string("not a readable image: ") + stbi_failure_reason());
+    if (std::uint32_t(width) > maxSize || std::uint32_t(height) > maxSize)
+        return fail("the image is " + std::to_string(width) + "x" + std::to_string(height) +
+                    ", larger than the device's largest texture, " + std::to_string(maxSize) + "x" +
+                    std::to_string(maxSize));
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
         stbi_load_from_file(file.get(), &width, &height, &channels, 4), stbi_image_free);
     if (!pixels)
         return fail(std::string("not a readable image: ") + stbi_failure_reason());
-    if (std::uint32_t(width) > maxSize || std::uint32_t(height) > maxSize)
-        return fail("the image is " + std::to_string(width) + "x" + std::to_string(height) +
-                    ", larger than the device's limit of " + std::to_string(maxSize));
 
     const std::uint32_t levels = FullChainLevels(width, height);
     GLuint name = 0;

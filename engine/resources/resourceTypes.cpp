@@ -48,8 +48,7 @@ void ManagedTexture::Load() {
     std::string reason = "no graphics device";
     if (device == nullptr || gpu::Failed(device->CreateTextureFromFile(name, &resource, &reason))) {
         resource = nullptr;
-        LOG_WARNING("Texture " + narrowName + ": " + reason);
-        LOG_ERROR("Failed to create texture " + narrowName);
+        LOG_ERROR("Failed to create texture " + narrowName + ": " + reason);
     }
 }
 

@@ -16,7 +16,7 @@ public:
     // otherwise keep its device memory for the rest of the run.
     ~ManagedTexture() override;
 
-    // On failure: a WARNING row with the reason, then ERROR "Failed to create texture <name>".
+    // On failure: ERROR "Failed to create texture <name>: <the reason>".
     void Load() override;
     void Unload() override;
 };

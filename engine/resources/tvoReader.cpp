@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 namespace engine::gfx {
 
@@ -148,8 +149,16 @@ private:
         }
     }
 
+    // Before the records are taken or stored: a mesh past the budget costs no allocation of its size.
+    void CheckVertexBudget(std::size_t records) const {
+        if (records > kMaxMeshVertices)
+            reader.Fail(chunk + " holds " + std::to_string(records) + " vertices, more than the " +
+                        std::to_string(kMaxMeshVertices) + " one mesh may hold");
+    }
+
     std::vector<math::Vector3f> ReadVectors() {
         const std::size_t size = ReadRecordBytes(12);
+        CheckVertexBudget(size / 12);
         const std::uint8_t* p = reader.Take(size, "the records");
         std::vector<math::Vector3f> records;
         records.reserve(size / 12);
@@ -160,6 +169,7 @@ private:
 
     void ReadTexCoords() {
         const std::size_t size = ReadRecordBytes(8);
+        CheckVertexBudget(size / 8);
         const std::uint8_t* p = reader.Take(size, "the records");
         std::vector<TVOTexCoord> records;
         records.reserve(size / 8);
@@ -252,6 +262,11 @@ TVOData ParseTVO(std::span<const std::uint8_t> bytes, const std::string& name) {
 
 TVOData ReadTVOFile(const std::wstring& path) {
     const std::string name = core::WideToNarrow(path);
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(name, error);
+    if (!error && size > kMaxMeshFileBytes)
+        LOG_ERROR(name + ": the mesh file is " + std::to_string(size) + " bytes, more than the " +
+                  std::to_string(kMaxMeshFileBytes) + " one mesh may take");
     std::vector<std::uint8_t> bytes;
     if (!core::LoadFileBytes(name, bytes))
         LOG_ERROR(name + " mesh not found");

@@ -52,6 +52,12 @@ struct TVOData {
     int VertexCount() const { return positions ? static_cast<int>(positions->size()) : 0; }
 };
 
+// What one mesh may hold, checked before anything of that size is allocated: the vertex records a
+// device buffer is made from (32 bytes a vertex with normals and texture coordinates: 128 MiB at the
+// budget), and the file read whole to find them. The shipped meshes hold a few thousand vertices.
+constexpr std::size_t kMaxMeshVertices = std::size_t{1} << 22;
+constexpr std::uintmax_t kMaxMeshFileBytes = std::uintmax_t{256} << 20;
+
 // Reads the mesh file at path. Every failure writes an ERROR row naming the file and throws.
 TVOData ReadTVOFile(const std::wstring& path);
 // The same on bytes already in memory; name is the file name the errors carry.

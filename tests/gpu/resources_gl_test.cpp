@@ -180,6 +180,24 @@ TEST_F(ResourceTest, ImageFilesLoadWithMipsRightSideUpAndBadOnesFailWithAReason)
     EXPECT_NE(reason.find("not a readable image"), std::string::npos) << reason;
     EXPECT_EQ(device->CreateTextureFromFile((root / "missing.png").wstring(), &none, &reason), gpu::kFail);
     EXPECT_NE(reason.find("cannot open the file"), std::string::npos) << reason;
+    // One column more than the device holds: refused from the header with both sizes. A header alone,
+    // with no pixels after it, shows that nothing was decoded.
+    gpu::Caps caps;
+    device->GetDeviceCaps(caps);
+    const std::uint32_t wide = caps.maxTextureWidth + 1;
+    std::vector<std::uint8_t> row(std::size_t{wide} * 3, 0);
+    ASSERT_NE(stbi_write_png((root / "wide.png").c_str(), int(wide), 1, 3, row.data(), int(wide) * 3), 0);
+    std::ifstream png(root / "wide.png", std::ios::binary);
+    std::string header(33, '\0');
+    png.read(header.data(), 33);
+    std::ofstream(root / "header.png", std::ios::binary) << header;
+    const std::string expected = "the image is " + std::to_string(wide) +
+                                 "x1, larger than the device's largest texture, " + std::to_string(wide - 1) +
+                                 "x" + std::to_string(wide - 1);
+    for (const char* name : {"wide.png", "header.png"}) {
+        EXPECT_EQ(device->CreateTextureFromFile((root / name).wstring(), &none, &reason), gpu::kFail);
+        EXPECT_EQ(reason, expected) << name;
+    }
     EXPECT_EQ(none, nullptr);
 }
 

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <numeric>
 
 using engine::core::Exception;
@@ -166,6 +168,15 @@ TEST(TVOReader, MissingFileAndWrongMagicUseTheirMessages) {
     }
 }
 
+TEST(TVOReader, AFileLargerThanTheBudgetIsRefusedBeforeItIsRead) {
+    ScopedLogDirectory dir;
+    // Sparse: the size without the disk space.
+    std::ofstream("data/huge.tvo").close();
+    std::filesystem::resize_file("data/huge.tvo", std::uintmax_t{300} << 20);
+    EXPECT_EQ(dir.ExpectError([] { ReadTVOFile(L"data/huge.tvo"); }),
+              "data/huge.tvo: the mesh file is 314572800 bytes, more than the 268435456 one mesh may take");
+}
+
 TEST(TVOReader, EveryShortenedFileFailsInsteadOfReadingOn) {
     ScopedLogDirectory dir;
     TVOWriter file;
@@ -231,6 +242,12 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TVOReaderMalformed,
     ::testing::Values(
         Malformed{"file ends at byte 48 before its end chunk", [](TVOWriter& f) { f.Positions(kTriangle); }},
+        // Past the vertex budget: refused from the size field, before any records are taken.
+        Malformed{
+            "the position chunk at byte 4 holds 4194305 vertices, more than the 4194304 one mesh may hold",
+            [](TVOWriter& f) { f.ChunkHeader(3, (4194304 + 1) * 12); }},
+        Malformed{"the texture-coordinate chunk at byte 4 holds 4194305 vertices",
+                  [](TVOWriter& f) { f.ChunkHeader(6, (4194304 + 1) * 8); }},
         Malformed{"file ends inside the records of the position chunk at byte 4",
                   [](TVOWriter& f) {
                       f.ChunkHeader(3, 36);

@@ -51,6 +51,6 @@ TEST_F(EngineResourcesTest, TextureThatCannotBeLoadedStopsTheParseAndStaysRegist
                  Exception);
     EXPECT_TRUE(ResourceManager::Get()->GetResource<ManagedTexture>(L"data/wall.png"));
     std::string log = dir.CloseAndRead();
-    EXPECT_EQ(CountRows(log, "ERROR", "Failed to create texture data/wall.png"), 1);
+    EXPECT_EQ(CountRows(log, "ERROR", "Failed to create texture data/wall.png: no graphics device"), 1);
     EXPECT_EQ(CountRows(log, "MESSAGE", "Creating managed texture data/wall.png"), 1);
 }
