@@ -4,6 +4,7 @@
 #pragma once
 
 #include "gpu/device.h"
+#include "gpu/objectCounts.h"
 
 #include <epoxy/gl.h>
 
@@ -35,6 +36,7 @@ public:
     const std::uint8_t* Data() const { return shadow.data(); }
 
 private:
+    LiveCount counted{GlObjectKind::Buffer};
     ContextToken context;
     GLuint name = 0;
     std::uint32_t usage;
@@ -121,6 +123,7 @@ public:
     GLuint Framebuffer();
 
 private:
+    LiveCount counted{GlObjectKind::Texture};
     ContextToken context;
     GLuint name;
     GLuint framebuffer = 0;
@@ -167,6 +170,7 @@ public:
     void Flush();
 
 private:
+    LiveCount counted{GlObjectKind::Program};
     struct Slot {
         GLint location;
         std::size_t offset; // into `values`, in 4-byte words
