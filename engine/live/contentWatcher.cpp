@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -75,8 +76,12 @@ ContentWatcher::~ContentWatcher() {
 }
 
 void ContentWatcher::StartPolling(const std::string& why) {
-    LOG_WARNING("Cannot watch " + root.string() + " through inotify: " + why +
-                "; looking for changes every " + std::to_string(kPollSeconds).substr(0, 3) + " s instead");
+    const std::string text = "Cannot watch " + root.string() + " through inotify: " + why +
+                             "; looking for changes every " + std::to_string(kPollSeconds).substr(0, 3) +
+                             " s instead";
+    // On standard error too, where live editing reports its problems to whoever is editing.
+    LOG_WARNING(text);
+    std::fprintf(stderr, "%s\n", text.c_str());
     if (descriptor >= 0)
         close(descriptor);
     descriptor = -1;
