@@ -48,8 +48,7 @@ TEST(BenchmarkMode, MeasuresEverySceneAgainstAReplayThatDrawsTheSamePictureWitho
     std::filesystem::remove("data/log.html");
     const std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
                                 std::string(QUORVEL_PROGRAM) + "' --data data --benchmark --frames " +
-                                std::to_string(kFrames) +
-                                " --size 64x48 --json bench.json >program.out 2>&1";
+                                std::to_string(kFrames) + " --size 64x48 --json bench.json >program.out 2>&1";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile("program.out");
 
