@@ -103,6 +103,8 @@ CapturePart ReadCapturePart(const std::string& path) {
     Packet packet(av_packet_alloc());
     if (!packet)
         PartFails(path, FfmpegErrorText(AVERROR(ENOMEM)));
+    // Presentation times in decoding order, in frames.
+    std::vector<std::int64_t> times;
     while (true) {
         const int read = av_read_frame(input.get(), packet.get());
         if (read == AVERROR_EOF)
@@ -110,14 +112,26 @@ CapturePart ReadCapturePart(const std::string& path) {
         if (read < 0)
             PartFails(path, FfmpegErrorText(read));
         if (packet->stream_index == videoIndex) {
-            if (part.frames == 0 && (packet->flags & AV_PKT_FLAG_KEY) == 0)
+            if (times.empty() && (packet->flags & AV_PKT_FLAG_KEY) == 0)
                 PartFails(path, "it does not start with a key frame");
-            ++part.frames;
+            if (packet->pts == AV_NOPTS_VALUE)
+                PartFails(path, "a picture has no presentation time");
+            times.push_back(av_rescale_q(packet->pts, stream.time_base, AVRational{1, part.framesPerSecond}));
         }
         av_packet_unref(packet.get());
     }
-    if (part.frames == 0)
+    if (times.empty())
         PartFails(path, "it holds no pictures");
+    part.frames = static_cast<std::int64_t>(times.size());
+    std::vector<std::int64_t> shown = times;
+    std::sort(shown.begin(), shown.end());
+    part.firstTime = shown.front();
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] != part.firstTime + static_cast<std::int64_t>(i))
+            PartFails(path, "its pictures are not one frame apart");
+        part.reorderDepth =
+            std::max(part.reorderDepth, static_cast<std::int64_t>(i) - (times[i] - part.firstTime));
+    }
     return part;
 }
 
@@ -157,8 +171,11 @@ void JoinParts(const std::string& outputPath, const std::vector<std::string>& pa
     const int fps = parts.front().framesPerSecond;
     const std::int64_t firstFrame = parts.front().firstFrame;
     std::int64_t totalFrames = 0;
-    for (const CapturePart& part : parts)
+    std::int64_t reorderDepth = 0;
+    for (const CapturePart& part : parts) {
         totalFrames += part.frames;
+        reorderDepth = std::max(reorderDepth, part.reorderDepth);
+    }
 
     TemporaryOutput output(outputPath, false);
     const std::string target = "the joined capture '" + output.FinalPath().string() + "'";
@@ -212,8 +229,8 @@ void JoinParts(const std::string& outputPath, const std::vector<std::string>& pa
         if (!SameCoding(*stream.codecpar, *video->codecpar))
             PartFails(part.path, "its pictures are coded otherwise than those of '" + parts.front().path +
                                      "' (another size or encoder settings)");
-        // Counted in frames from the joined file's first frame: a part's own count starts at zero.
-        const std::int64_t shift = part.firstFrame - firstFrame;
+        // Counted in frames from the joined file's first frame.
+        const std::int64_t shift = part.firstFrame - firstFrame - part.firstTime;
         while (true) {
             const int read = av_read_frame(input.get(), packet.get());
             if (read == AVERROR_EOF)
@@ -224,11 +241,10 @@ void JoinParts(const std::string& outputPath, const std::vector<std::string>& pa
                 av_packet_unref(packet.get());
                 continue;
             }
-            av_packet_rescale_ts(packet.get(), stream.time_base, frameTime);
-            if (packet->pts != AV_NOPTS_VALUE)
-                packet->pts += shift;
-            if (packet->dts != AV_NOPTS_VALUE)
-                packet->dts += shift;
+            packet->pts = av_rescale_q(packet->pts, stream.time_base, frameTime) + shift;
+            // Decoding times made anew, one frame apart in decoding order: Matroska keeps none, and
+            // each part's own would restart behind its first picture.
+            packet->dts = joined - reorderDepth;
             packet->duration = 1;
             av_packet_rescale_ts(packet.get(), frameTime, video->time_base);
             packet->stream_index = video->index;

@@ -16,10 +16,16 @@ struct CapturePart {
     std::int64_t firstFrame = 0;
     std::int64_t frames = 0;
     int framesPerSecond = 0;
+    // The first picture's presentation time, in frames of the part's own timestamps.
+    std::int64_t firstTime = 0;
+    // How many pictures at most the decoder must hold before it shows one (B-frames come after the
+    // pictures they are predicted from): the joined decoding times run that far behind.
+    std::int64_t reorderDepth = 0;
 };
 
 // Opens a part and counts its pictures; throws Exception naming the file when it cannot be read, holds
-// no video, does not say its first frame or does not start with a key frame.
+// no video, does not say its first frame, does not start with a key frame or has pictures that are not
+// one frame apart.
 CapturePart ReadCapturePart(const std::string& path);
 
 // Puts the parts in frame order and throws Exception naming the part where one leaves a gap, overlaps

@@ -126,10 +126,11 @@ TEST(JoinedCapture, ThreePartsJoinedAreOneWholeCapture) {
     fs::copy(QUORVEL_DATA_DIR, "data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     ASSERT_EQ(Capture("whole.mp4", 1, 12), 0) << ReadFile("program.out");
     ASSERT_EQ(Capture("a.mp4", 1, 4), 0) << ReadFile("program.out");
-    ASSERT_EQ(Capture("b.mp4", 5, 4), 0) << ReadFile("program.out");
+    // Matroska keeps no decoding times: the joining makes them.
+    ASSERT_EQ(Capture("b.mkv", 5, 4), 0) << ReadFile("program.out");
     ASSERT_EQ(Capture("c.mp4", 9, 4), 0) << ReadFile("program.out");
     // In any order: the parts say which frames they hold.
-    ASSERT_EQ(Quorvel("--join joined.mp4 c.mp4 a.mp4 b.mp4"), 0) << ReadFile("program.out");
+    ASSERT_EQ(Quorvel("--join joined.mp4 c.mp4 a.mp4 b.mkv"), 0) << ReadFile("program.out");
 
     const Decoded whole = Decode("whole.mp4");
     const Decoded joined = Decode("joined.mp4");
