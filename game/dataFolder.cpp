@@ -64,6 +64,9 @@ bool EnterDataFolder(LaunchOptions& options, const fs::path& programFolder, std:
     MakeAbsolute(options.captureOutput);
     MakeAbsolute(options.jsonPath);
     MakeAbsolute(options.watchFolder);
+    MakeAbsolute(options.joinOutput);
+    for (std::string& part : options.joinParts)
+        part = fs::absolute(part).string();
     fs::current_path(data.parent_path(), error);
     if (error) {
         err << "quorvel: cannot work from " << data.parent_path().string() << ": " << error.message() << "\n";

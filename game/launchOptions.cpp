@@ -64,6 +64,10 @@ po::options_description Describe() {
         ("from-frame", po::value<std::int64_t>()->value_name("N"),
          "capture from frame N of the whole capture on (frame N shows N/fps s), exactly as the whole "
          "capture has it, the frames before it that the picture needs drawn and not written")
+        ("join", po::value<std::string>()->value_name("OUT"),
+         "join video parts captured with --from-frame, given after the options in any order, into OUT (.mp4 "
+         "or .mkv) without encoding the pictures again, with the music of the whole range")
+        ("frame-count", "print how many frames a whole capture at --fps has, and exit")
         ("serial-capture", "read back, convert and write each frame before the next is drawn (slower, "
          "less memory)")
         ("frames", po::value<std::int64_t>()->value_name("N"),
@@ -132,13 +136,17 @@ void ReadFrameLimit(const po::variables_map& values, LaunchOptions& options) {
 
 // Names ending in .mp4 or .mkv are videos; anything else a folder, which a name that looks like some
 // other kind of file is unlikely to be meant as.
-bool IsVideoName(const std::string& output) {
+bool HasVideoExtension(const std::string& output) {
     std::string extension = std::filesystem::path(output).extension().string();
     for (char& c : extension)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == ".mp4" || extension == ".mkv")
+    return extension == ".mp4" || extension == ".mkv";
+}
+
+bool IsVideoName(const std::string& output) {
+    if (HasVideoExtension(output))
         return true;
-    if (!extension.empty() && !std::filesystem::is_directory(output))
+    if (std::filesystem::path(output).has_extension() && !std::filesystem::is_directory(output))
         throw BadOption{"--capture: expected a name ending in .mp4 or .mkv, or a folder, got '" + output +
                         "'"};
     return false;
@@ -207,7 +215,41 @@ void ReadBenchmark(const po::variables_map& values, LaunchOptions& options) {
     }
 }
 
+// Joining and counting play nothing, so only the data folder and (for counting) --fps go with them.
+void ReadJoinAndCount(const po::variables_map& values, LaunchOptions& options) {
+    for (const char* option : {"join", "frame-count"}) {
+        if (values.count(option) == 0)
+            continue;
+        for (const po::variables_map::value_type& given : values)
+            if (given.first != option && given.first != "data" && given.first != "stray" &&
+                !(given.first == "fps" && std::string(option) == "frame-count") && !given.second.defaulted())
+                throw BadOption{"--" + given.first + " cannot be used with --" + option};
+    }
+    options.printFrameCount = values.count("frame-count") != 0;
+    if (options.printFrameCount) {
+        if (values.count("stray") != 0)
+            throw BadOption{"unexpected argument '" + values["stray"].as<std::vector<std::string>>().front() +
+                            "'"};
+        Conflicting(values, "frame-count", "join");
+        options.showDialog = false;
+        ReadFramesPerSecond(values, options);
+    }
+    if (values.count("join") == 0)
+        return;
+    options.joinOutput = values["join"].as<std::string>();
+    if (!HasVideoExtension(*options.joinOutput))
+        throw BadOption{"--join: expected a name ending in .mp4 or .mkv, got '" + *options.joinOutput + "'"};
+    if (values.count("stray") == 0)
+        throw BadOption{"--join needs the parts to join after the options"};
+    options.joinParts = values["stray"].as<std::vector<std::string>>();
+    options.showDialog = false;
+}
+
 void ReadValues(const po::variables_map& values, LaunchOptions& options) {
+    if (values.count("join") != 0 || values.count("frame-count") != 0) {
+        ReadJoinAndCount(values, options);
+        return;
+    }
     if (values.count("stray") != 0)
         throw BadOption{"unexpected argument '" + values["stray"].as<std::vector<std::string>>().front() +
                         "'"};

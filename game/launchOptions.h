@@ -12,6 +12,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorvel {
 
@@ -38,6 +39,11 @@ struct LaunchOptions {
     bool serialCapture = false;
     // --from-frame: the first frame a capture writes, numbered as in a capture from the start.
     std::int64_t firstFrame = 1;
+    // --join OUT PART...: join video parts captured alone into OUT, nothing played.
+    std::optional<std::string> joinOutput;
+    std::vector<std::string> joinParts;
+    // --frame-count: print how many frames a whole capture at framesPerSecond has, nothing played.
+    bool printFrameCount = false;
     // Print how far the music and the demo's clock lie apart at each scene switch and at the end.
     bool avReport = false;
     // --benchmark: frameLimit counts frames per scene and framesPerSecond defaults to 25; with --scene

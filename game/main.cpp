@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <vector>
 
@@ -32,6 +34,61 @@ int Report(const engine::core::Exception& failure) {
 int ReportCaptureFailure(const engine::core::Exception& failure) {
     engine::ShowMessageBox(failure.GetText(), L"quorvel");
     return kCaptureFailed;
+}
+
+// Exception texts as UTF-8, for joining and counting, which print their failures themselves: they open
+// no window, so no message box.
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (const wchar_t wide : text) {
+        const auto c = static_cast<std::uint32_t>(wide);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+int Join(const quorvel::LaunchOptions& options) {
+    try {
+        engine::JoinCaptureParts(*options.joinOutput, options.joinParts);
+    } catch (const engine::core::Exception& failure) {
+        std::cerr << "quorvel: " << Utf8(failure.GetText()) << "\n";
+        return kCaptureFailed;
+    }
+    return 0;
+}
+
+// Loads the scenes in a small offscreen window, as a capture would, and prints the number of the frame
+// drawn in the pass that ends the demo: the whole capture's frame count, which a farm cuts into parts.
+int PrintFrameCount(const quorvel::LaunchOptions& options) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    engine::WindowSettings settings;
+    settings.width = 64;
+    settings.height = 48;
+    settings.fullscreen = false;
+    TestScene1 timeline(1, false);
+    try {
+        engine::CreateTALVOWindow(settings);
+        engine::AddModule(&timeline, kTimelineModuleId);
+    } catch (const engine::core::Exception& failure) {
+        std::cerr << "quorvel: " << Utf8(failure.GetText()) << "\n";
+        return kCaptureFailed;
+    }
+    std::cout << timeline.SwitchSteps(options.framesPerSecond).back() << "\n";
+    return 0;
 }
 
 // Where the demo ends by itself: the scenes that loaded, one after another from the start.
@@ -113,6 +170,10 @@ int main(int argc, char* argv[]) {
     }
     if (!quorvel::EnterDataFolder(options, quorvel::ProgramFolder(), std::cerr))
         return kNoDataFolder;
+    if (options.joinOutput)
+        return Join(options);
+    if (options.printFrameCount)
+        return PrintFrameCount(options);
     const bool capturing = options.captureOutput.has_value();
     const bool measuring = capturing || options.benchmark;
     try {

@@ -11,6 +11,7 @@ packages=(
   libboost-program-options-dev libtinyobjloader-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth xdotool
+  parallel
   libimgui-dev
   clang libclang-rt-dev
   dpkg-dev file lintian

@@ -29,7 +29,7 @@ std::unique_ptr<FrameSink> OpenSink(const CaptureSettings& settings) {
         sink = std::make_unique<PngFolder>(settings.output, settings.firstFrame);
     else
         sink = std::make_unique<VideoEncoder>(settings.output, container, settings.width, settings.height,
-                                              settings.framesPerSecond);
+                                              settings.framesPerSecond, settings.firstFrame);
     if (settings.pipelined)
         return std::make_unique<ThreadedSink>(std::move(sink));
     return sink;

@@ -1,34 +1,23 @@
 #include "capture/videoEncoder.h"
 
-#include "capture/offlineMusic.h"
 #include "core/logging.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
-
-#include <algorithm>
 
 namespace engine::capture {
 
 namespace {
 
-constexpr std::int64_t kAudioBitRate = 192'000;
 // Constant quality for libx264: visually lossless for the demo's flat colours and sharp edges.
 const char kConstantRateFactor[] = "18";
 const char kPreset[] = "fast";
 // MPEG-4 part 2's fixed quantiser, where no H.264 encoder is built in.
 constexpr int kMpeg4Quantiser = 3;
-
-std::string ErrorText(int error) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return text;
-}
 
 // libx264 where FFmpeg has it; otherwise whatever H.264 encoder it has, and MPEG-4 part 2 at the last.
 const AVCodec* FindVideoEncoder() {
@@ -45,7 +34,7 @@ const AVCodec* FindVideoEncoder() {
 } // namespace
 
 VideoEncoder::VideoEncoder(const std::string& path, const std::string& container, int width, int height,
-                           int framesPerSecond)
+                           int framesPerSecond, std::int64_t firstFrame)
     : output(path, false) {
     // The encoders' statistics are no business of the terminal the progress line shares; their errors are.
     av_log_set_level(AV_LOG_ERROR);
@@ -54,7 +43,8 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& container
     if (made < 0)
         Fail("preparing the container", made);
     OpenVideo(width, height, framesPerSecond);
-    OpenAudio();
+    sound = std::make_unique<SoundTrack>(*format, "the capture to '" + output.FinalPath().string() + "'");
+    av_dict_set(&format->metadata, kFirstFrameTag, std::to_string(firstFrame).c_str(), 0);
     packet = av_packet_alloc();
     if (packet == nullptr)
         Fail("allocating a packet", AVERROR(ENOMEM));
@@ -63,9 +53,8 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& container
     if (opened < 0)
         Fail("opening the file", opened);
     AVDictionary* options = nullptr;
-    // The index goes before the pictures, so a player can start before the whole file has arrived.
     if (container == "mp4")
-        av_dict_set(&options, "movflags", "+faststart", 0);
+        av_dict_set(&options, "movflags", kMp4Flags, 0);
     const int header = avformat_write_header(format, &options);
     av_dict_free(&options);
     if (header < 0)
@@ -75,10 +64,9 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& container
 VideoEncoder::~VideoEncoder() {
     sws_freeContext(converter);
     av_frame_free(&picture);
-    av_frame_free(&soundFrame);
     av_packet_free(&packet);
     avcodec_free_context(&video.codec);
-    avcodec_free_context(&audio.codec);
+    sound.reset();
     if (format != nullptr) {
         avio_closep(&format->pb);
         avformat_free_context(format);
@@ -139,43 +127,6 @@ void VideoEncoder::OpenVideo(int width, int height, int framesPerSecond) {
         Fail("allocating a picture", allocated);
 }
 
-void VideoEncoder::OpenAudio() {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
-    if (codec == nullptr)
-        LOG_ERROR("Cannot write the capture to '" + output.FinalPath().string() +
-                  "': FFmpeg has no AAC encoder");
-    audio.stream = avformat_new_stream(format, nullptr);
-    audio.codec = avcodec_alloc_context3(codec);
-    if (audio.stream == nullptr || audio.codec == nullptr)
-        Fail("preparing the audio stream", AVERROR(ENOMEM));
-    AVCodecContext& context = *audio.codec;
-    context.sample_fmt = AV_SAMPLE_FMT_FLTP;
-    context.sample_rate = OfflineMusic::kSampleRate;
-    context.bit_rate = kAudioBitRate;
-    context.time_base = AVRational{1, OfflineMusic::kSampleRate};
-    av_channel_layout_default(&context.ch_layout, OfflineMusic::kChannels);
-    if (format->oformat->flags & AVFMT_GLOBALHEADER)
-        context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int opened = avcodec_open2(&context, codec, nullptr);
-    if (opened < 0)
-        Fail("opening the audio encoder", opened);
-    const int copied = avcodec_parameters_from_context(audio.stream->codecpar, &context);
-    if (copied < 0)
-        Fail("describing the audio stream", copied);
-    audio.stream->time_base = context.time_base;
-
-    soundFrame = av_frame_alloc();
-    if (soundFrame == nullptr)
-        Fail("allocating a sound frame", AVERROR(ENOMEM));
-    soundFrame->format = context.sample_fmt;
-    soundFrame->sample_rate = context.sample_rate;
-    soundFrame->nb_samples = context.frame_size;
-    av_channel_layout_copy(&soundFrame->ch_layout, &context.ch_layout);
-    const int allocated = av_frame_get_buffer(soundFrame, 0);
-    if (allocated < 0)
-        Fail("allocating a sound frame", allocated);
-}
-
 void VideoEncoder::Picture(const std::vector<std::uint8_t>& rgba, int width, int height) {
     const int writable = av_frame_make_writable(picture);
     if (writable < 0)
@@ -184,52 +135,25 @@ void VideoEncoder::Picture(const std::vector<std::uint8_t>& rgba, int width, int
     const int stride[] = {width * 4};
     sws_scale(converter, source, stride, 0, height, picture->data, picture->linesize);
     picture->pts = picturesSent++;
-    Encode(video, picture);
+    Encode(picture);
 }
 
 void VideoEncoder::Sound(const std::vector<float>& interleaved) {
-    for (std::size_t i = 0; i + 1 < interleaved.size(); i += 2) {
-        left.push_back(interleaved[i]);
-        right.push_back(interleaved[i + 1]);
-    }
-    EncodeBufferedSound(false);
+    sound->Add(interleaved);
 }
 
-void VideoEncoder::EncodeBufferedSound(bool last) {
-    const auto frameSize = static_cast<std::size_t>(audio.codec->frame_size);
-    std::size_t used = 0;
-    while (left.size() - used >= frameSize || (last && used < left.size())) {
-        const std::size_t count = std::min(frameSize, left.size() - used);
-        const int writable = av_frame_make_writable(soundFrame);
-        if (writable < 0)
-            Fail("preparing a sound frame", writable);
-        // The encoder pads a short last frame itself.
-        soundFrame->nb_samples = static_cast<int>(count);
-        std::copy_n(left.begin() + static_cast<std::ptrdiff_t>(used), count,
-                    reinterpret_cast<float*>(soundFrame->data[0]));
-        std::copy_n(right.begin() + static_cast<std::ptrdiff_t>(used), count,
-                    reinterpret_cast<float*>(soundFrame->data[1]));
-        soundFrame->pts = samplesSent;
-        samplesSent += static_cast<long long>(count);
-        used += count;
-        Encode(audio, soundFrame);
-    }
-    left.erase(left.begin(), left.begin() + static_cast<std::ptrdiff_t>(used));
-    right.erase(right.begin(), right.begin() + static_cast<std::ptrdiff_t>(used));
-}
-
-void VideoEncoder::Encode(Track& track, AVFrame* frame) {
-    const int sent = avcodec_send_frame(track.codec, frame);
+void VideoEncoder::Encode(AVFrame* frame) {
+    const int sent = avcodec_send_frame(video.codec, frame);
     if (sent < 0)
         Fail("encoding", sent);
     while (true) {
-        const int received = avcodec_receive_packet(track.codec, packet);
+        const int received = avcodec_receive_packet(video.codec, packet);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
             return;
         if (received < 0)
             Fail("encoding", received);
-        av_packet_rescale_ts(packet, track.codec->time_base, track.stream->time_base);
-        packet->stream_index = track.stream->index;
+        av_packet_rescale_ts(packet, video.codec->time_base, video.stream->time_base);
+        packet->stream_index = video.stream->index;
         const int written = av_interleaved_write_frame(format, packet);
         if (written < 0)
             Fail("writing", written);
@@ -237,9 +161,8 @@ void VideoEncoder::Encode(Track& track, AVFrame* frame) {
 }
 
 void VideoEncoder::Finish() {
-    EncodeBufferedSound(true);
-    Encode(video, nullptr);
-    Encode(audio, nullptr);
+    sound->Finish();
+    Encode(nullptr);
     const int trailer = av_write_trailer(format);
     if (trailer < 0)
         Fail("finishing the file", trailer);
@@ -251,7 +174,7 @@ void VideoEncoder::Finish() {
 
 void VideoEncoder::Fail(const std::string& step, int error) const {
     LOG_ERROR("Cannot write the capture to '" + output.FinalPath().string() + "' (" + step +
-              "): " + ErrorText(error));
+              "): " + FfmpegErrorText(error));
 }
 
 } // namespace engine::capture

@@ -3,7 +3,11 @@
 #pragma once
 
 #include "capture/frameSink.h"
+#include "capture/soundTrack.h"
 #include "capture/temporaryOutput.h"
+
+#include <cstdint>
+#include <memory>
 
 struct AVCodecContext;
 struct AVFormatContext;
@@ -16,9 +20,11 @@ namespace engine::capture {
 
 class VideoEncoder final : public FrameSink {
 public:
-    // container: an FFmpeg muxer name, "mp4" or "matroska".
+    // container: an FFmpeg muxer name, "mp4" or "matroska". firstFrame, the number of the first picture
+    // in a capture from the demo's start, goes into the file's metadata (kFirstFrameTag), so that parts
+    // captured alone can be joined in order and checked for gaps.
     VideoEncoder(const std::string& path, const std::string& container, int width, int height,
-                 int framesPerSecond);
+                 int framesPerSecond, std::int64_t firstFrame);
     ~VideoEncoder() override;
 
     void Picture(const std::vector<std::uint8_t>& rgba, int width, int height) override;
@@ -32,26 +38,23 @@ private:
     };
 
     void OpenVideo(int width, int height, int framesPerSecond);
-    void OpenAudio();
-    // Sends one frame (null: the end) to the track's encoder and writes every packet it gives back.
-    void Encode(Track& track, AVFrame* frame);
-    // Encodes whole audio frames from the buffered samples; with `last`, the remainder as well.
-    void EncodeBufferedSound(bool last);
+    // Sends one picture (null: the end) to the encoder and writes every packet it gives back.
+    void Encode(AVFrame* frame);
     [[noreturn]] void Fail(const std::string& step, int error) const;
 
     TemporaryOutput output;
     AVFormatContext* format = nullptr;
     Track video;
-    Track audio;
+    std::unique_ptr<SoundTrack> sound;
     SwsContext* converter = nullptr;
     AVFrame* picture = nullptr;
-    AVFrame* soundFrame = nullptr;
     AVPacket* packet = nullptr;
     long long picturesSent = 0;
-    long long samplesSent = 0;
-    // Samples waiting for a whole encoder frame, one list per channel.
-    std::vector<float> left;
-    std::vector<float> right;
 };
+
+// The metadata key that holds a video's first frame number, and the muxer options that keep it in MP4.
+inline constexpr const char* kFirstFrameTag = "first_frame";
+// Index first, so a player can start before the whole file has arrived; keys of our own kept.
+inline constexpr const char* kMp4Flags = "+faststart+use_metadata_tags";
 
 } // namespace engine::capture

@@ -1,7 +1,10 @@
 #include "gpu/frameReplay/glFrameRecording.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace engine::gpu {
 
@@ -184,6 +187,64 @@ std::vector<int> SampledUnits(const std::vector<GlUniformValue>& uniforms) {
     return units;
 }
 
+GlTextureCopy GlTextureCopy::Of(GLuint texture) {
+    GlTextureCopy kept;
+    if (epoxy_gl_version() < 43 && !epoxy_has_gl_extension("GL_ARB_copy_image"))
+        return kept;
+    const GLint bound = Integer(GL_TEXTURE_BINDING_2D);
+    GLint format = 0;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &kept.width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &kept.height);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    glGenTextures(1, &kept.copy);
+    glBindTexture(GL_TEXTURE_2D, kept.copy);
+    // The data format only describes the (absent) upload; the internal format is what the copy needs.
+    glTexImage2D(GL_TEXTURE_2D, 0, format, kept.width, kept.height, 0, GL_RGBA, GL_FLOAT, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    glCopyImageSubData(texture, GL_TEXTURE_2D, 0, 0, 0, 0, kept.copy, GL_TEXTURE_2D, 0, 0, 0, 0, kept.width,
+                       kept.height, 1);
+    return kept;
+}
+
+GlTextureCopy::~GlTextureCopy() {
+    if (copy != 0 && SDL_GL_GetCurrentContext() != nullptr)
+        glDeleteTextures(1, &copy);
+}
+
+GlTextureCopy::GlTextureCopy(GlTextureCopy&& other) noexcept
+    : copy(std::exchange(other.copy, 0)), width(other.width), height(other.height) {}
+
+GlTextureCopy& GlTextureCopy::operator=(GlTextureCopy&& other) noexcept {
+    std::swap(copy, other.copy);
+    std::swap(width, other.width);
+    std::swap(height, other.height);
+    return *this;
+}
+
+void GlTextureCopy::CopyInto(GLuint texture) const {
+    if (copy != 0)
+        glCopyImageSubData(copy, GL_TEXTURE_2D, 0, 0, 0, 0, texture, GL_TEXTURE_2D, 0, 0, 0, 0, width, height,
+                           1);
+}
+
+void GlFrameRecorder::KeepTargetBeforeWrite() {
+    if (Integer(GL_DRAW_FRAMEBUFFER_BINDING) == 0)
+        return;
+    GLint type = GL_NONE;
+    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
+                                          GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &type);
+    if (type != GL_TEXTURE)
+        return;
+    GLint name = 0;
+    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
+                                          GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME, &name);
+    const auto texture = static_cast<GLuint>(name);
+    if (!recording.texturesBefore.contains(texture))
+        recording.texturesBefore.emplace(texture, GlTextureCopy::Of(texture));
+}
+
 void GlFrameRecorder::Begin() {
     recording = {};
     active = this;
@@ -197,6 +258,7 @@ GlFrameRecording GlFrameRecorder::End() {
 
 void GlFrameRecorder::Draw(GLenum mode, GLsizei count, GLenum indexType, std::uintptr_t indexOffset,
                            GLint baseVertex) {
+    KeepTargetBeforeWrite();
     GlRecordedDraw draw;
     draw.pipeline = ReadPipelineState();
     draw.program = static_cast<GLuint>(Integer(GL_CURRENT_PROGRAM));
@@ -214,6 +276,7 @@ void GlFrameRecorder::Draw(GLenum mode, GLsizei count, GLenum indexType, std::ui
 }
 
 void GlFrameRecorder::Clear(GLbitfield mask) {
+    KeepTargetBeforeWrite();
     GlRecordedClear clear;
     clear.drawFramebuffer = static_cast<GLuint>(Integer(GL_DRAW_FRAMEBUFFER_BINDING));
     clear.mask = mask;
@@ -227,6 +290,7 @@ void GlFrameRecorder::Clear(GLbitfield mask) {
 
 void GlFrameRecorder::Blit(const GLint source[4], const GLint destination[4], GLbitfield mask,
                            GLenum filter) {
+    KeepTargetBeforeWrite();
     GlRecordedBlit blit;
     blit.readFramebuffer = static_cast<GLuint>(Integer(GL_READ_FRAMEBUFFER_BINDING));
     blit.drawFramebuffer = static_cast<GLuint>(Integer(GL_DRAW_FRAMEBUFFER_BINDING));

@@ -124,6 +124,26 @@ struct GlBufferBefore {
     std::vector<std::uint8_t> bytes;
 };
 
+// A copy of a texture's level 0, made with the GPU's own copy; deleted with it while a context is current.
+class GlTextureCopy {
+public:
+    GlTextureCopy() = default;
+    // A new texture of the same size and format holding what `texture` holds now; an empty copy where
+    // OpenGL cannot copy images (before 4.3 without ARB_copy_image).
+    static GlTextureCopy Of(GLuint texture);
+    ~GlTextureCopy();
+    GlTextureCopy(GlTextureCopy&& other) noexcept;
+    GlTextureCopy& operator=(GlTextureCopy&& other) noexcept;
+
+    // Writes the copy back over `texture`, which must have the copied size and format.
+    void CopyInto(GLuint texture) const;
+
+private:
+    GLuint copy = 0;
+    GLint width = 0;
+    GLint height = 0;
+};
+
 struct GlFrameRecording {
     std::vector<GlRecordedOperation> operations;
     std::vector<GlRecordedDraw> draws;
@@ -131,6 +151,10 @@ struct GlFrameRecording {
     std::vector<GlRecordedBlit> blits;
     std::vector<GlRecordedUpload> uploads;
     std::map<GLuint, GlBufferBefore> writtenBuffers;
+    // Every texture the frame draws, clears or blits into, as it was before the frame's first write.
+    // A frame reads what the one before left in some of them (a feedback trail, a glow), so a replay
+    // that starts from what the previous play left would draw another picture each time.
+    std::map<GLuint, GlTextureCopy> texturesBefore;
 };
 
 // Records what the device sends OpenGL while it is the active recorder. The device calls the hooks
@@ -149,6 +173,9 @@ public:
     void Present();
 
 private:
+    // Keeps the colour texture of the bound draw framebuffer, the first time the frame writes there.
+    void KeepTargetBeforeWrite();
+
     static inline GlFrameRecorder* active = nullptr;
     GlFrameRecording recording;
 };

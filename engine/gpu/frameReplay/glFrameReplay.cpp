@@ -641,20 +641,35 @@ std::size_t GlFrameReplay::Draws() const {
 void GlFrameReplay::Play(int frames, std::vector<std::int64_t>& times) {
     DeviceState device;
     device.Read(recording);
+    // Every play starts from the render targets' pictures the engine's frame started from, and the
+    // engine's next frame from those its own frame left: copied back outside the timed spans.
+    std::map<GLuint, GlTextureCopy> engineLeft;
+    for (const auto& [texture, before] : recording.texturesBefore)
+        engineLeft.emplace(texture, GlTextureCopy::Of(texture));
+    const auto startAsTheEngine = [this] {
+        for (const auto& [texture, before] : recording.texturesBefore)
+            before.CopyInto(texture);
+        glFinish();
+    };
     Tracked tracked = device.AsTracked();
+    startAsTheEngine();
     Execute(prepared->translator.Translate(tracked), window);
     glFinish();
     if (!warm) {
+        startAsTheEngine();
         Execute(prepared->steady, window);
         glFinish();
         warm = true;
     }
     for (int frame = 0; frame < frames; ++frame) {
+        startAsTheEngine();
         const std::int64_t start = Nanoseconds();
         Execute(prepared->steady, window);
         glFinish();
         times.push_back(Nanoseconds() - start);
     }
+    for (const auto& [texture, left] : engineLeft)
+        left.CopyInto(texture);
     device.Apply();
 }
 

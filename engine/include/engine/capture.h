@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace engine {
 
@@ -50,5 +51,13 @@ ENGINE_API void UseCapture(const CaptureSettings& settings);
 // Where the demo will end by itself, in seconds of demo time, so that the progress line can tell the
 // time left when no frame limit or end time is given.
 ENGINE_API void SetCaptureEnd(double seconds);
+
+// Joins videos captured alone (CaptureSettings::firstFrame) that together hold consecutive frames into
+// one video at `output` (.mp4 or .mkv), without encoding the pictures again: each part starts with a key
+// frame and the joined timestamps run on at exactly one frame apart. The music of the whole range is
+// rendered from data/ in the working folder and encoded once, as a whole capture has it. The parts may
+// be given in any order; a gap, an overlap, another frame rate or size, or a file that is no capture's
+// part throws Exception naming the part, and nothing is written.
+ENGINE_API void JoinCaptureParts(const std::string& output, const std::vector<std::string>& parts);
 
 } // namespace engine
