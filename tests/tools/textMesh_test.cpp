@@ -18,12 +18,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::vector<std::uint8_t> ShippedFontBytes() {
+    std::ifstream in(fs::path(QUORVEL_SOURCE_DIR) / "content/fonts/DejaVuSans-Bold.ttf", std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
 const FontFile& ShippedFont() {
-    static const FontFile font = [] {
-        std::ifstream in(fs::path(QUORVEL_SOURCE_DIR) / "content/fonts/DejaVuSans-Bold.ttf",
-                         std::ios::binary);
-        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }();
+    static const FontFile font(ShippedFontBytes());
     return font;
 }
 
