@@ -28,10 +28,12 @@ namespace {
     throw std::invalid_argument(reason);
 }
 
-// Composite glyphs may nest this deep and place this many points in all: enough for any real font,
-// and a bound on the work a hostile one can ask for.
+// Composite glyphs may nest this deep and place this many points and components in all, and an
+// outline may have this many points once its curves are flattened: enough for any real font, and a
+// bound on the work a hostile one can ask for.
 constexpr int kCompositeDepthLimit = 8;
 constexpr int kGlyphPointLimit = 1 << 16;
+constexpr std::size_t kOutlinePointLimit = 4096;
 // stb_truetype keeps coordinates in 16 bits; a placed component must stay inside them.
 constexpr double kCoordinateLimit = 32000;
 
@@ -223,8 +225,10 @@ int FontFile::Glyph(char32_t codepoint) const {
 }
 
 int FontFile::Advance(int glyph) const {
-    int advance = 0, bearing = 0;
-    stbtt_GetGlyphHMetrics(&info->font, glyph, &advance, &bearing);
+    if (glyph < 0 || glyph >= glyphCount)
+        return 0;
+    int advance = 0;
+    stbtt_GetGlyphHMetrics(&info->font, glyph, &advance, nullptr);
     return advance;
 }
 
@@ -281,6 +285,14 @@ int FontFile::CheckGlyph(int glyph, int depth, int& pointBudget) const {
             for (int r = 0; r <= repeat && static_cast<int>(flags.size()) < points; ++r)
                 flags.push_back(flag);
         }
+        // stb_truetype reads the point after a contour's first one when that is off the curve, past
+        // its array for a last contour of a single such point.
+        for (int i = 0, first = 0; i < contours; ++i) {
+            const int last = read.U16(endPoints + 2 * i);
+            if (last == first && !(flags[first] & 1))
+                Refuse(which + ": a contour of one point off the curve");
+            first = last + 1;
+        }
         int extent = 0;
         for (int axis = 0; axis < 2; ++axis) {
             const std::uint8_t shortBit = axis == 0 ? 2 : 4, sameBit = axis == 0 ? 16 : 32;
@@ -307,6 +319,9 @@ int FontFile::CheckGlyph(int glyph, int depth, int& pointBudget) const {
         Refuse(which + ": its components nest too deep");
     int extent = 0;
     for (std::uint64_t at = base + 10;;) {
+        // Components count against the budget too, or empty ones nested deep would cost nothing.
+        if (--pointBudget < 0)
+            Refuse(which + " has too many components");
         need(at, 4);
         const std::uint16_t flags = read.U16(at);
         const int component = read.U16(at + 2);
@@ -393,6 +408,12 @@ std::vector<std::vector<Float2>> FontFile::Outline(int glyph, float tolerance) c
         pen = to;
     }
     stbtt_FreeShape(&info->font, vertices);
+    std::size_t points = 0;
+    for (const std::vector<Float2>& contour : contours)
+        points += contour.size();
+    if (points > kOutlinePointLimit)
+        Refuse("glyph " + std::to_string(glyph) + " has more than " + std::to_string(kOutlinePointLimit) +
+               " points in its outline");
     // A closed contour ends where it began; fewer than three points enclose nothing.
     std::vector<std::vector<Float2>> closed;
     for (std::vector<Float2>& contour : contours) {

@@ -28,12 +28,14 @@ public:
     int LineHeight() const;
     // The glyph for a Unicode code point; 0 (the font's "missing" glyph) where the font has none.
     int Glyph(char32_t codepoint) const;
+    // 0 for a glyph the font does not have.
     int Advance(int glyph) const;
     // The change of the advance between two glyphs set side by side.
     int Kerning(int left, int right) const;
     // The glyph's closed contours in font units, curves flattened so that no point of a curve lies
     // further than `tolerance` from its chords; the last point of a contour is not repeated.
-    // Throws std::invalid_argument for a glyph whose data is broken.
+    // Throws std::invalid_argument for a glyph whose data is broken or whose outline has more than
+    // 4096 points.
     std::vector<std::vector<Float2>> Outline(int glyph, float tolerance) const;
 
 private:

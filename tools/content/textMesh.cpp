@@ -15,6 +15,8 @@ namespace quorvel::content {
 namespace {
 
 constexpr std::size_t kCharacterLimit = 4096;
+// 128 MiB of vertices: the generators' byte limit counts a mesh only once it is made.
+constexpr std::size_t kVertexLimit = std::size_t{4} << 20;
 // Neighbouring sides meeting at less than this share their normal, so curves shade smoothly.
 const float kSmoothCosine = std::cos(35.0f * 3.14159265f / 180.0f);
 
@@ -155,6 +157,9 @@ public:
 
 private:
     std::uint32_t Vertex(const Float3& position, const Float3& normal, const Float2& uv) {
+        if (mesh.positions.size() >= kVertexLimit)
+            throw std::invalid_argument("the text would have more than " + std::to_string(kVertexLimit) +
+                                        " vertices");
         mesh.positions.push_back(position);
         mesh.normals.push_back(normal);
         mesh.texCoords.push_back(uv);
