@@ -43,4 +43,10 @@ return {
     flash = { interpolation = "Linear", keys = flashKeys },
 
     glow = { interpolation = "Constant", keys = glowKeys },
+
+    -- The glow of the title as it rises out of the coals in the first seconds.
+    title = { keys = { { 0, 0 }, { 25, 0 }, { 100, 1 }, { 384, 1 } } },
+
+    -- The credits at the end come up with the music's last phrase (the second pattern of scene 9).
+    credits = { keys = { { starts[9] + 186, 0 }, { starts[9] + 204, 1 } } },
 }

@@ -1,5 +1,6 @@
 #include "generators.h"
 
+#include "content/textMesh.h"
 #include "contentFile.h"
 
 #include <lua.hpp>
@@ -122,6 +123,20 @@ public:
             if (channel < 0 || channel > 1)
                 Fail(std::string(name) + " must hold values from 0 to 1");
         return {numbers[0], numbers[1], numbers[2], numbers.size() == 4 ? numbers[3] : 1.0f};
+    }
+
+    std::string String(const char* name, std::optional<std::string> fallback = std::nullopt) const {
+        Push(name);
+        const int type = lua_type(state, -1);
+        std::size_t length = 0;
+        const char* text = type == LUA_TSTRING ? lua_tolstring(state, -1, &length) : nullptr;
+        std::string value = text ? std::string(text, length) : std::string();
+        lua_pop(state, 1);
+        if (type == LUA_TNIL && fallback)
+            return *fallback;
+        if (type != LUA_TSTRING)
+            Fail(std::string(name) + " must be a string");
+        return value;
     }
 
 private:
@@ -249,6 +264,62 @@ void ObjBody(lua_State* state) {
     PushMesh(state, std::move(mesh));
 }
 
+// Reads a file inside the content folder that a generator names, as the build's dependency.
+std::vector<std::uint8_t> ReadContentFile(lua_State* state, const char* function, const std::string& relative,
+                                          std::size_t limit, std::filesystem::path& file) {
+    const auto path = ContentPath(ContentRootOf(state), relative);
+    if (!path)
+        throw std::invalid_argument(std::string(function) + ": \"" + relative +
+                                    "\" is not a path inside the content folder");
+    file = *path;
+    AssetsOf(state).filesRead.push_back(file);
+    CheckContentFile(ContentRootOf(state), file);
+    std::ifstream in(file, std::ios::binary);
+    std::error_code folder;
+    if (!in || std::filesystem::is_directory(file, folder))
+        throw std::invalid_argument(std::string(function) + ": " + file.string() + ": cannot open the file");
+    if (std::filesystem::file_size(file, folder) > limit)
+        throw std::invalid_argument(std::string(function) + ": " + file.string() +
+                                    ": the file is bigger than " + std::to_string(limit >> 20) + " MiB");
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), {});
+}
+
+void TextBody(lua_State* state) {
+    const Arguments args(state, "text");
+    std::filesystem::path file;
+    const std::string fontName = args.String("font");
+    content::TextLayout layout;
+    layout.size = static_cast<float>(args.Number("size", 1.0));
+    layout.depth = static_cast<float>(args.Number("depth", 0.2 * layout.size));
+    layout.bevel = static_cast<float>(args.Number("bevel", 0.0));
+    layout.kerning = args.Boolean("kerning", true);
+    layout.lineSpacing = static_cast<float>(args.Number("lineSpacing", 1.0));
+    const std::string align = args.String("align", "left");
+    if (align == "left")
+        layout.align = content::TextAlign::Left;
+    else if (align == "centre" || align == "center")
+        layout.align = content::TextAlign::Centre;
+    else if (align == "right")
+        layout.align = content::TextAlign::Right;
+    else
+        args.Fail("align must be \"left\", \"centre\" or \"right\", not \"" + align + "\"");
+    const std::string string = args.String("string");
+    std::vector<std::uint8_t> bytes =
+        ReadContentFile(state, "text", fontName, content::kFontBytesLimit, file);
+    std::optional<content::FontFile> font;
+    try {
+        font.emplace(std::move(bytes));
+    } catch (const std::invalid_argument& fault) {
+        throw std::invalid_argument("text: " + file.string() + ": " + fault.what());
+    }
+    try {
+        PushMesh(state, content::TextMesh(*font, string, layout));
+    } catch (const std::invalid_argument& fault) {
+        // A broken glyph is the font's fault, the rest the call's; both name the font.
+        throw std::invalid_argument("text: " + file.string() + ": " + fault.what());
+    }
+}
+
 // A picture made elsewhere (by an exporter or a paint program), read from a file inside the content folder.
 void ImageBody(lua_State* state) {
     if (lua_type(state, 1) != LUA_TSTRING)
@@ -313,6 +384,7 @@ const Generator kGenerators[] = {
     {"grassBlade", Binding<GrassBladeBody>},
     {"screenQuad", Binding<ScreenQuadBody>},
     {"obj", Binding<ObjBody>},
+    {"text", Binding<TextBody>},
     {"image", Binding<ImageBody>},
     {"gradient", Binding<GradientBody>},
     {"noise", Binding<NoiseBody>},

@@ -1,5 +1,6 @@
 // The mesh and texture generators as functions of the description language: box{...}, grid{...},
-// cylinder{...}, sphere{...}, leaf{...}, grassBlade{...}, screenQuad(), obj "file.obj", and
+// cylinder{...}, sphere{...}, leaf{...}, grassBlade{...}, screenQuad(), obj "file.obj", text{...} (3D type
+// from a font file of the content folder), and
 // gradient{...}, noise{...}, checker{...}, glowSprite{...}. Each call makes its mesh or picture at once
 // (bad arguments are an error at the line of the call) and returns a handle the description places in
 // its tables; the build reads the handles back after the description has run.
@@ -22,7 +23,7 @@ struct GeneratedAssets {
     // Bytes made so far; the calls of one description may not make more than kGeneratedBytesLimit,
     // which the Lua memory limit does not see.
     std::size_t bytes = 0;
-    // The files obj() read, so that the build knows what the description's outputs are made from.
+    // The files obj() and text() read, so that the build knows what the description's outputs are made from.
     std::vector<std::filesystem::path> filesRead;
 };
 
