@@ -32,9 +32,12 @@ public:
     void TakeBlock(std::uint32_t frames, Skip&& skip) {
         double offset = catchUpOffset.load();
         std::uint64_t skipped = 0;
-        // Passing over takes time, during which the clock moves on: a second round takes the rest.
-        for (std::uint64_t behind; (behind = FramesBehind(offset, skipped)) > 0;) {
-            const std::uint64_t passed = skip(behind);
+        // Passing over takes time, during which the clock moves on: a few more rounds take the rest. They
+        // are bounded, so that music slower to pass over than to play cannot hold the callback for ever;
+        // what is left then the device makes up while the clock waits for it.
+        for (int round = 0; round < kCatchUpRounds; ++round) {
+            const std::uint64_t behind = FramesBehind(offset, skipped);
+            const std::uint64_t passed = behind > 0 ? skip(behind) : 0;
             if (passed == 0)
                 break;
             skipped += passed;
@@ -74,6 +77,7 @@ private:
         std::uint64_t sequence = 0;
     };
     static constexpr double kNoCatchUp = std::numeric_limits<double>::quiet_NaN();
+    static constexpr int kCatchUpRounds = 4;
 
     Block ReadBlock() const;
     double MachineSeconds() const;

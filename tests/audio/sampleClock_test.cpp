@@ -1,7 +1,8 @@
 // The clock of the samples played, against a fake device that takes its blocks when the test says and a
 // machine counter that moves only when told: interpolation within a block, a late device, a device that
 // stalls (the clock waits 250 ms, runs on, and the music catches up when the device plays again), a
-// device removed, a pause, and blocks published from another thread while the main thread reads.
+// device removed, music too slow to catch up, a pause, and blocks published from another thread while the
+// main thread reads.
 #include "audio/sampleClock.h"
 #include "support/logCapture.h"
 
@@ -104,6 +105,23 @@ TEST_F(SampleClockTest, AStalledDeviceFreezesTheClock250MsThenItRunsOnAndTheMusi
     EXPECT_TRUE(clock.OnMachineCounter());
     const std::string log = folder.CloseAndRead();
     EXPECT_EQ(CountRows(log, "WARNING", "the sound device stopped: playing on silently"), 1) << log;
+}
+
+TEST_F(SampleClockTest, MusicSlowerToPassOverThanToPlayDoesNotHoldTheCallbackForEver) {
+    clock.SetPlaying(true);
+    DeviceTakes();
+    machine.Advance(1.0);
+    const double ranOn = clock.PlayedFrames();
+    ASSERT_TRUE(clock.OnMachineCounter());
+    // Every sample passed over takes twice its own time: the clock runs away from the music.
+    int rounds = 0;
+    clock.TakeBlock(kBlock, [&](std::uint64_t behind) {
+        ++rounds;
+        machine.Advance(2.0 * static_cast<double>(behind) / kRate);
+        return behind;
+    });
+    EXPECT_LE(rounds, 4);
+    EXPECT_GE(clock.PlayedFrames(), ranOn);
 }
 
 TEST_F(SampleClockTest, ARemovedDeviceRunsOnTheMachineCounterAtOnceAndForGood) {
