@@ -1,6 +1,7 @@
 #include "testScene1.h"
 
 #include <cmath>
+#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
@@ -146,14 +147,23 @@ bool TestScene1::Start() {
     engine::CreateRenderTarget(L"gaussTempLow", 128);
     // What loaded before a failure still plays: the kernel reports the failure, and the demo ends where
     // the first scene that did not load would have begun.
+    std::exception_ptr failure;
     try {
         LoadScenes();
     } catch (...) {
-        Begin();
-        throw;
+        failure = std::current_exception();
     }
-    Begin();
-    return true;
+    if (!failure) {
+        Begin();
+        return true;
+    }
+    // The failure to load is the one that explains the rest: should beginning with what loaded fail
+    // too, that failure has written its own row to the log already.
+    try {
+        Begin();
+    } catch (...) {
+    }
+    std::rethrow_exception(failure);
 }
 
 void TestScene1::Begin() {
@@ -171,16 +181,42 @@ void TestScene1::Begin() {
     ShowScene(firstScene - 1);
 }
 
+void TestScene1::LoadScene(int scene, engine::gfx::DemoLoader*& slot) {
+    const std::wstring path = L"data/scene" + std::to_wstring(scene) + L".demo";
+    // Told to the engine too, so that live editing decorates the scene again when it reloads it.
+    engine::SetSceneDecorator(path, [scene](engine::gfx::DemoLoader& loader) { Decorate(scene, loader); });
+    slot = engine::gfx::DemoLoader::CreateInstance(path);
+    Decorate(scene, *slot);
+}
+
 void TestScene1::LoadScenes() {
     currentScene = nullptr;
-    for (int scene = 1; scene <= kSceneCount; ++scene) {
-        const std::wstring path = L"data/scene" + std::to_wstring(scene) + L".demo";
-        // Told to the engine too, so that live editing decorates the scene again when it reloads it.
-        engine::SetSceneDecorator(path,
-                                  [scene](engine::gfx::DemoLoader& loader) { Decorate(scene, loader); });
-        scenes[scene - 1] = engine::gfx::DemoLoader::CreateInstance(path);
-        Decorate(scene, *scenes[scene - 1]);
+    for (int scene = 1; scene <= kSceneCount; ++scene)
+        LoadScene(scene, scenes[scene - 1]);
+}
+
+void TestScene1::LoadNextRoundScene() {
+    if (nextRoundFailed || nextRoundLoaded == kSceneCount)
+        return;
+    try {
+        LoadScene(nextRoundLoaded + 1, nextRound[nextRoundLoaded]);
+    } catch (...) {
+        nextRoundFailed = true;
+        DestroyScenes(nextRound);
+        throw;
     }
+    ++nextRoundLoaded;
+}
+
+void TestScene1::StartNextRound() {
+    while (!nextRoundFailed && nextRoundLoaded < kSceneCount)
+        LoadNextRoundScene();
+    DestroyScenes(scenes);
+    std::swap(scenes, nextRound);
+    nextRoundLoaded = 0;
+    engine::SetDemoTime(0.0);
+    sceneStartTime = 0.0;
+    ShowScene(0);
 }
 
 void TestScene1::ShowScene(int index) {
@@ -199,8 +235,13 @@ void TestScene1::Update() {
     }
 
     const double elapsed = engine::GetTime() - sceneStartTime;
-    if (!(SceneDuration(*currentScene) < elapsed))
+    if (!(SceneDuration(*currentScene) < elapsed)) {
+        // While the last scene plays, the next round loads a scene a pass, so that the loop point need
+        // not load nine at once during the music.
+        if (loop && !sceneLoop && sceneIndex == kSceneCount - 1)
+            LoadNextRoundScene();
         return;
+    }
     if (sceneLoop) {
         engine::SeekDemo(Scenes()[static_cast<std::size_t>(sceneIndex)].start);
         return;
@@ -211,18 +252,13 @@ void TestScene1::Update() {
         ShowScene(sceneIndex + 1);
         return;
     }
-    if (sceneIndex + 1 < kSceneCount || !loop) {
+    if (sceneIndex + 1 < kSceneCount || !loop || nextRoundFailed) {
         sceneIndex += 1;
         currentScene = nullptr;
         engine::QuitApplication();
         return;
     }
-    // Playing again from the top: fresh scenes, so every animation starts from its beginning.
-    DestroyScenes();
-    LoadScenes();
-    engine::SetDemoTime(0.0);
-    sceneStartTime = 0.0;
-    ShowScene(0);
+    StartNextRound();
 }
 
 std::vector<engine::EditorScene> TestScene1::Scenes() const {
@@ -278,8 +314,8 @@ void TestScene1::ShowSceneAt(double seconds) {
     engine::ReplaySceneOnScreen(seconds - sceneStartTime);
 }
 
-void TestScene1::DestroyScenes() {
-    for (engine::gfx::DemoLoader*& scene : scenes) {
+void TestScene1::DestroyScenes(std::array<engine::gfx::DemoLoader*, kSceneCount>& loaders) {
+    for (engine::gfx::DemoLoader*& scene : loaders) {
         if (scene != nullptr)
             scene->DestroyInstance();
         scene = nullptr;
@@ -287,5 +323,7 @@ void TestScene1::DestroyScenes() {
 }
 
 void TestScene1::Stop() {
-    DestroyScenes();
+    DestroyScenes(scenes);
+    DestroyScenes(nextRound);
+    nextRoundLoaded = 0;
 }

@@ -1,8 +1,9 @@
 // The demo's timeline: loads the nine scenes with their array modifiers and particle emitters when it
 // is registered, then shows them one after another, each for the length stored in its file, switching
-// the renderer's scene at each boundary; it quits after the ninth (or starts again when looping) and
-// when Escape is held. For the live editor it tells where its scenes lie and shows any of them from
-// any moment as a capture would have it there.
+// the renderer's scene at each boundary; it quits after the ninth (or starts again when looping, with
+// the next round's scenes loaded one a pass while the ninth plays) and when Escape is held. For the live
+// editor it tells where its scenes lie and shows any of them from any moment as a capture would have it
+// there.
 #pragma once
 
 #include <engine/engine.h>
@@ -42,14 +43,25 @@ public:
 
 private:
     void LoadScenes();
+    // Scene number 1 to 9 into `slot`, then decorated: a scene whose decoration fails stays loaded.
+    static void LoadScene(int scene, engine::gfx::DemoLoader*& slot);
+    // Loads the next round's first scene not loaded yet; a failure is reported once, and the demo then
+    // ends after this round.
+    void LoadNextRoundScene();
+    // Plays the next round from the top, with the scenes loaded ahead.
+    void StartNextRound();
     // Shows the first scene, with the clock and the music at its time, once it and those before it loaded.
     void Begin();
-    void DestroyScenes();
+    static void DestroyScenes(std::array<engine::gfx::DemoLoader*, kSceneCount>& loaders);
     void ShowScene(int index);
 
     engine::gfx::DemoLoader* currentScene = nullptr;
     // Null until loaded: a scene file that fails to load leaves its slot and the later ones empty.
     std::array<engine::gfx::DemoLoader*, kSceneCount> scenes{};
+    // When looping: fresh scenes for the next round, so that its animations start from their beginning.
+    std::array<engine::gfx::DemoLoader*, kSceneCount> nextRound{};
+    int nextRoundLoaded = 0;
+    bool nextRoundFailed = false;
     int firstScene;
     bool loop;
     bool sceneLoop = false;

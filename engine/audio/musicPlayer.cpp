@@ -1,15 +1,16 @@
 #include "audio/musicPlayer.h"
 
 #include "audio/musicPlaces.h"
+#include "audio/sampleClock.h"
 #include "core/logging.h"
 
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -25,7 +26,8 @@ constexpr std::size_t kSeekBlockFrames = 4096;
 constexpr double kNanosecondsPerSecond = 1e9;
 
 // Everything the audio thread reads is guarded by the device lock: SDL holds it around each callback,
-// and the main thread takes it around every call that touches the module or the pre-buffer.
+// and the main thread takes it around every call that touches the module or the pre-buffer. The clock
+// alone is shared without it, so that reading the time never waits on the callback.
 struct Player {
     SDL_AudioDeviceID device = 0;
     bool startedSubsystem = false;
@@ -40,12 +42,7 @@ struct Player {
     std::vector<float> preBuffer;
     std::size_t preBufferRead = 0;
     bool playing = false;
-    // The device's own clock: the samples of every block it took before the one it plays now, that
-    // block's length, and the high-resolution counter when it took it.
-    std::uint64_t framesBeforeBlock = 0;
-    std::uint32_t blockFrames = 0;
-    std::uint64_t blockCounter = 0;
-    bool blockTaken = false;
+    SampleClock clock{platform::SystemClock(), kSampleRate};
     // The module position heard when the device clock stood at baseFrames; it runs with the clock.
     double basePosition = 0.0;
     double baseFrames = 0.0;
@@ -55,6 +52,8 @@ struct Player {
 };
 
 Player player;
+// The device the removal watch looks for; SDL calls the watch from whichever thread noticed.
+std::atomic<SDL_AudioDeviceID> watchedDevice{0};
 
 // libopenmpt reports its loading notes to a stream; the demo's log has no use for them.
 std::ostream& SilentLog() {
@@ -76,23 +75,8 @@ public:
     DeviceLock& operator=(const DeviceLock&) = delete;
 };
 
-// Marks the block the device takes now as the one it plays.
-void TakeBlock(std::size_t frames) {
-    player.framesBeforeBlock += player.blockFrames;
-    player.blockFrames = static_cast<std::uint32_t>(frames);
-    player.blockCounter = SDL_GetPerformanceCounter();
-    player.blockTaken = true;
-}
-
-// Samples the device has played by now: every earlier block, and of the one it plays the time since it
-// took it, at most the block, so the count never runs ahead of a late device nor steps back.
 double PlayedFrames() {
-    if (!player.blockTaken)
-        return 0.0;
-    const double elapsed = static_cast<double>(SDL_GetPerformanceCounter() - player.blockCounter) /
-                           static_cast<double>(SDL_GetPerformanceFrequency());
-    return static_cast<double>(player.framesBeforeBlock) +
-           std::min(elapsed * player.frequency, static_cast<double>(player.blockFrames));
+    return player.clock.PlayedFrames();
 }
 
 // The playback clock's reading when the device has played that many samples.
@@ -101,9 +85,7 @@ std::uint64_t ClockCounter(double frames) {
 }
 
 void ForgetBlocks() {
-    player.framesBeforeBlock = 0;
-    player.blockFrames = 0;
-    player.blockTaken = false;
+    player.clock.Reset(player.frequency);
     player.basePosition = 0.0;
     player.baseFrames = 0.0;
 }
@@ -128,8 +110,18 @@ void FillStream(void*, Uint8* stream, int length) {
     std::fill_n(out, frames * kChannels, 0.0f);
     if (!player.playing || !player.module)
         return;
-    TakeBlock(frames);
     try {
+        // What the clock counted while the device was silent is passed over, the block's own room
+        // serving as scratch.
+        player.clock.TakeBlock(static_cast<std::uint32_t>(frames), [out, frames](std::uint64_t behind) {
+            const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(behind, frames));
+            std::size_t passed = TakePreBuffered(out, most);
+            if (passed < most)
+                passed += player.module->read_interleaved_stereo(player.frequency, most - passed,
+                                                                 out + passed * kChannels);
+            return static_cast<std::uint64_t>(passed);
+        });
+        std::fill_n(out, frames * kChannels, 0.0f);
         std::size_t done = TakePreBuffered(out, frames);
         while (done < frames) {
             const std::size_t read = player.module->read_interleaved_stereo(player.frequency, frames - done,
@@ -141,6 +133,13 @@ void FillStream(void*, Uint8* stream, int length) {
     } catch (...) {
         std::fill_n(out, frames * kChannels, 0.0f);
     }
+}
+
+int WatchRemoval(void*, SDL_Event* event) {
+    if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0 &&
+        event->adevice.which == watchedDevice.load() && event->adevice.which != 0)
+        player.clock.DeviceRemoved();
+    return 1;
 }
 
 SDL_AudioDeviceID OpenDevice(int frequency) {
@@ -171,15 +170,23 @@ bool IsCurrent(MusicHandle music) {
     return music != 0 && music == player.handle && player.module;
 }
 
-class DevicePlaybackClock final : public platform::Clock {
-public:
-    std::uint64_t Counter() override {
-        DeviceLock lock;
-        return ClockCounter(PlayedFrames());
-    }
-    std::uint64_t Frequency() override { return static_cast<std::uint64_t>(kNanosecondsPerSecond); }
-    std::uint32_t Ticks() override { return static_cast<std::uint32_t>(Counter() / 1'000'000); }
-};
+// The whole file, or nothing when it cannot be opened or a read fails part way: a module cut short
+// would otherwise load as a shorter one.
+std::optional<std::vector<char>> ReadWholeFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return std::nullopt;
+    std::vector<char> bytes;
+    char chunk[65536];
+    std::size_t read = 0;
+    while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + read);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        return std::nullopt;
+    return bytes;
+}
 
 } // namespace
 
@@ -208,8 +215,7 @@ std::unique_ptr<openmpt::module> OpenModule(const std::vector<char>& bytes, doub
 }
 
 platform::Clock& PlaybackClock() {
-    static DevicePlaybackClock clock;
-    return clock;
+    return player.clock;
 }
 
 std::uint32_t GetVersion() {
@@ -220,6 +226,7 @@ bool Init(int frequency) {
     if (player.device != 0)
         return true;
     player.frequency = frequency > 0 ? frequency : kSampleRate;
+    player.clock.Reset(player.frequency);
     if (StartSubsystem())
         player.device = OpenDevice(player.frequency);
     // With no sound card the default drivers fail to open; a silent device keeps the demo running.
@@ -234,14 +241,17 @@ bool Init(int frequency) {
     }
     if (player.device == 0)
         StopSubsystem();
+    watchedDevice.store(player.device);
+    if (player.device != 0)
+        SDL_AddEventWatch(WatchRemoval, nullptr);
     return player.device != 0;
 }
 
 MusicHandle MusicLoad(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    std::optional<std::vector<char>> read = ReadWholeFile(path);
+    if (!read)
         return 0;
-    std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::vector<char> bytes = std::move(*read);
     std::unique_ptr<openmpt::module> module = OpenModule(bytes);
     if (!module)
         return 0;
@@ -288,6 +298,7 @@ bool ChannelPlay(MusicHandle music, bool restart) {
         if (!IsCurrent(music) || player.device == 0)
             return false;
         player.playing = true;
+        player.clock.SetPlaying(true);
     }
     SDL_PauseAudioDevice(player.device, 0);
     return true;
@@ -298,6 +309,7 @@ bool ChannelPause(MusicHandle music) {
     if (!IsCurrent(music))
         return false;
     player.playing = false;
+    player.clock.SetPlaying(false);
     return true;
 }
 
@@ -314,9 +326,9 @@ bool ChannelSetPosition(MusicHandle music, double seconds, std::uint64_t* clockR
     // The device still plays the rest of the block it took at the old position. The new position
     // starts after it, that much further on, so that from now on the music heard is `seconds` plus the
     // time since this call.
+    // (Past the block's end when the clock ran on without the device: nothing is left of it then.)
     const double now = PlayedFrames();
-    const double blockEnd = static_cast<double>(player.framesBeforeBlock + player.blockFrames);
-    const auto rest = player.blockTaken ? static_cast<std::size_t>(std::llround(blockEnd - now)) : 0;
+    const auto rest = static_cast<std::size_t>(std::llround(std::max(player.clock.TakenFrames() - now, 0.0)));
     if (rest > 0) {
         try {
             std::vector<float> skipped(rest * kChannels);
@@ -344,7 +356,7 @@ double ChannelGetPosition(MusicHandle music) {
 }
 
 double ChannelGetPlayedPosition(MusicHandle music) {
-    DeviceLock lock;
+    // Only this thread changes the handle, the module pointer and the base; the clock needs no lock.
     if (!IsCurrent(music))
         return -1.0;
     return player.basePosition + (PlayedFrames() - player.baseFrames) / player.frequency;
@@ -369,10 +381,10 @@ bool MusicPlaceAt(double seconds, MusicPlace& place) {
 bool MusicReload(const std::string& path) {
     if (player.handle == 0 || !player.module || path != player.path)
         return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    std::optional<std::vector<char>> read = ReadWholeFile(path);
+    if (!read)
         return false;
-    std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::vector<char> bytes = std::move(*read);
     const double heard = ChannelGetPlayedPosition(player.handle);
     // Rendered without the lock, so the old module plays on meanwhile; the new one then catches up with
     // what was heard during the rendering.
@@ -382,11 +394,9 @@ bool MusicReload(const std::string& path) {
     DeviceLock lock;
     const double now = player.basePosition + (PlayedFrames() - player.baseFrames) / player.frequency;
     const double blockEnd =
-        player.basePosition +
-        (static_cast<double>(player.framesBeforeBlock + player.blockFrames) - player.baseFrames) /
-            player.frequency;
+        player.basePosition + (player.clock.TakenFrames() - player.baseFrames) / player.frequency;
     // The device still plays the rest of its block from the old module: the new one starts after it.
-    const double target = player.blockTaken ? std::max(now, blockEnd) : now;
+    const double target = std::max(now, blockEnd);
     auto behind = static_cast<std::size_t>(std::llround(std::max(target - heard, 0.0) * player.frequency));
     try {
         std::vector<float> skipped(kSeekBlockFrames * kChannels);
@@ -412,9 +422,12 @@ bool MusicReload(const std::string& path) {
 
 void Free() {
     // Closing waits for a running callback, so the module is no longer read when it is destroyed.
-    if (player.device != 0)
+    if (player.device != 0) {
+        SDL_DelEventWatch(WatchRemoval, nullptr);
         SDL_CloseAudioDevice(player.device);
+    }
     player.device = 0;
+    watchedDevice.store(0);
     player.module.reset();
     player.bytes.clear();
     player.places.reset();

@@ -66,7 +66,8 @@ void Free();
 
 // The samples the device has taken since playback started, as a clock (nanoseconds), interpolated
 // between blocks and never stepping back; a seek does not move it. It stands still until the first
-// block and while nothing plays.
+// block and while nothing plays. Reading it never waits on the audio thread; while the device is
+// stalled or removed it runs on the machine's counter (see SampleClock).
 platform::Clock& PlaybackClock();
 
 // A module from a file's bytes, set up as the demo plays it (once, stopping at its end, notes started

@@ -1,6 +1,7 @@
 // The audio layer on SDL's dummy driver: a module written by the XM writer loads, pre-buffers, plays
-// in real time and frees; files that are not playable modules give no handle; a module plays once and
-// stops at its end instead of looping or fading on.
+// in real time and frees; files that are not playable modules, or that fail to read, give no handle; a
+// module plays once and stops at its end instead of looping or fading on; a move sets the position heard
+// without moving the clock.
 #include "audio/musicPlayer.h"
 #include "formats/xmWriter.h"
 #include "support/logCapture.h"
@@ -8,6 +9,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 using namespace quorvel::test;
@@ -88,6 +90,42 @@ TEST_F(MusicPlayerTest, FilesThatAreNotModulesGiveNoHandle) {
 
     EXPECT_FALSE(ChannelPreBuf(0, 500));
     EXPECT_FALSE(ChannelPlay(0, false));
+}
+
+TEST_F(MusicPlayerTest, AFileThatFailsToReadGivesNoHandle) {
+    ASSERT_TRUE(Init(kSampleRate));
+    const MusicHandle music = MusicLoad(WriteSong(16));
+    ASSERT_NE(music, 0u);
+    // A folder opens like a file, and its first read fails.
+    std::filesystem::create_directory("data/folder.xm");
+    EXPECT_EQ(MusicLoad("data/folder.xm"), 0u);
+    EXPECT_TRUE(ChannelPlay(music, false));
+    std::filesystem::remove("data/song.xm");
+    std::filesystem::create_directory("data/song.xm");
+    EXPECT_FALSE(MusicReload("data/song.xm"));
+}
+
+TEST_F(MusicPlayerTest, AMoveSetsThePositionHeardFromTheClockReadingItTookEffectAt) {
+    ASSERT_TRUE(Init(kSampleRate));
+    const MusicHandle music = MusicLoad(WriteSong(64));
+    ASSERT_NE(music, 0u);
+    ASSERT_TRUE(ChannelPlay(music, false));
+    engine::platform::Clock& clock = PlaybackClock();
+    for (int waited = 0; waited < 5000 && clock.Counter() == 0; waited += 5)
+        SDL_Delay(5);
+    const std::uint64_t before = clock.Counter();
+    std::uint64_t reading = 0;
+    ASSERT_TRUE(ChannelSetPosition(music, 3.0, &reading));
+    const std::uint64_t after = clock.Counter();
+    // The clock goes on through the move, and the position heard runs with it from the reading.
+    EXPECT_LE(before, reading);
+    EXPECT_LE(reading, after);
+    SDL_Delay(30);
+    const std::uint64_t earliest = clock.Counter();
+    const double heard = ChannelGetPlayedPosition(music);
+    const std::uint64_t latest = clock.Counter();
+    EXPECT_GE(heard, 3.0 + static_cast<double>(earliest - reading) * 1e-9 - 1e-8);
+    EXPECT_LE(heard, 3.0 + static_cast<double>(latest - reading) * 1e-9 + 1e-8);
 }
 
 TEST_F(MusicPlayerTest, ALaterLoadReplacesTheEarlierModule) {

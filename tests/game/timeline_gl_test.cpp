@@ -1,9 +1,11 @@
 // The demo's timeline on the real device, offscreen, with a clock the test moves pass by pass: when
-// scenes switch, Escape, the quit after the ninth, starting at a later scene and a missing scene file.
+// scenes switch, Escape, the quit after the ninth, looping (the next round loading a scene a pass ahead),
+// starting at a later scene and a missing scene file.
 #include "core/kernel.h"
 #include "core/timer.h"
 #include "game/demoFixture.h"
 #include "platform/clock.h"
+#include "scene/demoLoader.h"
 #include "support/logCapture.h"
 #include "testScene1.h"
 
@@ -13,8 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
+#include <set>
 
 using namespace quorvel::test;
 
@@ -80,10 +84,31 @@ public:
     std::vector<double> times;
 };
 
+// Runs last in every pass: how many scenes were loaded during it. Every scene graph seen is held, so
+// that a new one can never take the place of one destroyed.
+class LoadCounter : public engine::core::Module {
+public:
+    LoadCounter() { priority = 20003; }
+    bool Start() override { return true; }
+    void Update() override {
+        int loaded = 0;
+        for (int scene = 1; scene <= TestScene1::kSceneCount; ++scene)
+            for (engine::gfx::DemoLoader* loader :
+                 engine::gfx::LoadersOf(L"data/scene" + std::to_wstring(scene) + L".demo"))
+                loaded += seen.insert(loader->GetBaseNode()).second ? 1 : 0;
+        loads.push_back(loaded);
+    }
+    void Stop() override {}
+
+    std::set<boost::shared_ptr<engine::gfx::Spatial>> seen;
+    std::vector<int> loads;
+};
+
 class TimelineTest : public ::testing::Test {
 protected:
     // Registers the driver, the timeline and the recorder and plays until the timeline quits.
-    void Play(TestScene1& timeline, std::deque<double> schedule, double step, int escapeAtPass = -1) {
+    void Play(TestScene1& timeline, std::deque<double> schedule, double step, int escapeAtPass = -1,
+              LoadCounter* counter = nullptr) {
         engine::core::Timer::Get()->SetClock(&clock);
         engine::WindowSettings settings;
         settings.width = settings.height = 32;
@@ -94,6 +119,8 @@ protected:
         engine::AddModule(&driver, 20001);
         engine::AddModule(&timeline, 10100);
         engine::AddModule(&recorder, 20002);
+        if (counter != nullptr)
+            engine::AddModule(counter, 20003);
         engine::StartApplication();
         scenes = recorder.scenes;
         times = recorder.times;
@@ -158,6 +185,26 @@ TEST_F(TimelineTest, LoopingPlaysFromTheTopWithTheClockBackAtZero) {
     EXPECT_EQ(scenes[17], 1);
     EXPECT_NEAR(times[17], 0.0, 1e-9);
     EXPECT_NEAR(times[18], 0.05, 1e-9);
+    EXPECT_EQ(boxes.boxes.size(), 0u);
+}
+
+TEST_F(TimelineTest, LoopingLoadsTheNextRoundAScenePassWhileTheNinthPlays) {
+    // The ninth lasts a second, twenty passes: time enough to load the next round ahead.
+    WriteDemoFixture({2, 2, 2, 2, 2, 2, 2, 2, 25});
+    TestScene1 timeline(1, true);
+    LoadCounter counter;
+    Play(timeline, {}, 0.05, 40, &counter);
+
+    ASSERT_EQ(scenes.size(), 40u);
+    const auto again = std::find(scenes.begin() + 17, scenes.end(), 1) - scenes.begin();
+    ASSERT_LT(again, 40);
+    EXPECT_EQ(scenes[static_cast<std::size_t>(again) - 1], 9);
+    EXPECT_NEAR(times[static_cast<std::size_t>(again)], 0.0, 1e-9);
+    // The first pass counts the nine the timeline loaded as it started.
+    EXPECT_EQ(counter.loads[0], 9);
+    for (std::size_t pass = 1; pass < counter.loads.size(); ++pass)
+        EXPECT_LE(counter.loads[pass], 1) << "pass " << pass;
+    EXPECT_EQ(counter.seen.size(), 18u);
     EXPECT_EQ(boxes.boxes.size(), 0u);
 }
 
