@@ -192,7 +192,7 @@ for index = 1, 8 do
     local width = between(26, 36)
     add({ type = "Mesh", name = "Hill" .. index, mesh = "hill",
           position = { radius * math.sin(angle), -2.5, radius * math.cos(angle) },
-          curves = { ScaleX = constant(width), ScaleY = constant(between(5, 8)), ScaleZ = constant(width) } })
+          curves = { ScaleX = constant(width), ScaleY = constant(between(10, 15)), ScaleZ = constant(width) } })
 end
 
 -- Seeds of light rising round the stem, each from its own height and on its own slow spiral.
