@@ -1,7 +1,10 @@
--- Scene 6, "Garden" (384 frames, two patterns of the music): life begins. A dark floor of 625 tiles
--- unfolds from the middle, and on it two plants grow out of tiny buds into rosettes of 80 leaves each,
--- every leaf turned from the one before by the golden angle (137.5 degrees), the first plant winding
--- one way and the second, a little later, the other. The camera circles down towards them.
+-- Scene 6, "Garden" (384 frames, two patterns of the music): life begins, at dusk. A floor of 625 mossy
+-- tiles unfolds from the middle of a lawn, and on it two plants grow out of tiny buds into rosettes of
+-- 80 leaves each, every leaf turned from the one before by the golden angle (137.5 degrees), the first
+-- plant winding one way and the second, a little later, the other. Tufts of grass stand round the floor,
+-- a ring of dark trees closes the garden against a twilight sky, and fireflies drift over it. The camera
+-- starts high above the floor and circles down to the plants' height, so that the trees and the sky
+-- come up behind them.
 --
 -- The program repeats three objects. "Cube" 25 x 25 times along "Modifier" (across) and "Modifier2"
 -- (deep): each offset node stands one tile further than the cube, so animating the spacing unfolds the
@@ -9,7 +12,8 @@
 -- by its modifier's step relative to the leaf, repeated, and the step turns about the plant's axis by
 -- the golden angle and grows the leaf about a point above the plant's foot. The second modifier's step
 -- is ten of the first, so the 80 leaves form one spiral, smallest and highest first; growing the step's
--- scale from 1 unfolds the bud, and the leaves' tilt opens them.
+-- scale from 1 unfolds the bud, and the leaves' tilt opens them. Everything else stands on its own:
+-- the grass, the trees and the fireflies are placed here, from the compiler's fixed random sequence.
 --
 -- Angles are radians. Curves are sampled from the functions below; Bezier handles come out smooth.
 
@@ -81,15 +85,16 @@ local function leafCurves(plant, steps)
     end)
 end
 
--- The camera circles down from high above the garden, always looking at a point between the plants.
+-- The camera circles down from high above the floor to the plants' height, always looking at a point
+-- between the plants; as it comes down the trees and the sky rise behind them.
 local function orbit(frame)
     local u = (frame - 1) / frames
     local eased = smooth(u)
     local o = {
         angle = -0.5 + 1.5 * u,
-        distance = lerp(16, 9, eased),
-        height = lerp(12, 6.5, eased),
-        target = lerp(0, 0.8, eased),
+        distance = lerp(16, 8.5, eased),
+        height = lerp(12, 2.6, eased),
+        target = lerp(0, 1.1, eased),
     }
     o.x = 0.2 + o.distance * math.sin(o.angle)
     o.z = -0.2 - o.distance * math.cos(o.angle)
@@ -102,14 +107,100 @@ local function lamp(frame, f)
     return f(2 * pi * (frame - 1) / frames + 1) * 3.5
 end
 
+-- What stands around the plants, placed once from the compiler's fixed random sequence.
+local function between(low, high) return low + (high - low) * math.random() end
+local scenery = {}
+local function add(object) scenery[#scenery + 1] = object end
+
+-- A tuft of blades around a point, each turned its own way and leaning a little out. A tuft given a
+-- time grows out of the floor from then on: life coming up between the tiles.
+local function tuft(name, mesh, x, z, blades, from)
+    for blade = 1, blades do
+        local turn = 2 * pi * (blade + math.random()) / blades
+        local object = { type = "Mesh", name = name .. "_" .. blade, mesh = mesh,
+                         position = { x + 0.12 * math.sin(turn), -0.02, z + 0.12 * math.cos(turn) },
+                         rotation = { between(0.05, 0.3), turn, 0 } }
+        if from then
+            local grow = sample(8, function(frame) return lerp(0.02, 1, smooth((frame - from) / 90)) end)
+            object.curves = { ScaleX = grow, ScaleY = grow, ScaleZ = grow }
+        end
+        add(object)
+    end
+end
+
+-- The floor's tufts: where the plants leave room, and three close before the camera's last place, so
+-- that the end looks at the plants through the grass.
+local final = orbit(frames + 1)
+local inward = { math.sin(final.angle - pi), -math.cos(final.angle - pi) }
+local across = { inward[2], -inward[1] }
+for index, near in ipairs({ { 2.6, -1.5 }, { 3.4, 1.7 }, { 2.2, 0.9 } }) do
+    tuft("Near" .. index, "tallBlade", final.x + inward[1] * near[1] + across[1] * near[2],
+         final.z + inward[2] * near[1] + across[2] * near[2], 5, 150 + 20 * index)
+end
+local sprouts = 0
+while sprouts < 12 do
+    local x, z = between(-11, 11), between(-11, 11)
+    local clear = true
+    for _, plant in ipairs(plants) do
+        if (x - plant.x) ^ 2 + (z - plant.z) ^ 2 < 4.5 ^ 2 then
+            clear = false
+        end
+    end
+    if clear then
+        sprouts = sprouts + 1
+        tuft("Sprout" .. sprouts, "blade", x, z, 4, between(110, 260))
+    end
+end
+
+-- The lawn's tufts, round the floor's edge.
+for index = 1, 16 do
+    local angle, radius = 2 * pi * (index + between(-0.3, 0.3)) / 16, between(14, 19)
+    tuft("Tuft" .. index, "blade", radius * math.sin(angle), radius * math.cos(angle), 4)
+end
+
+-- The trees closing the garden: a trunk and a crown, every other one with a second crown beside it.
+for index = 1, 14 do
+    local angle, radius = 2 * pi * (index + between(-0.3, 0.3)) / 14, between(26, 34)
+    local x, z, height = radius * math.sin(angle), radius * math.cos(angle), between(3.5, 5.5)
+    add({ type = "Mesh", name = "Trunk" .. index, mesh = "trunk", position = { x, -0.35, z } })
+    add({ type = "Mesh", name = "Crown" .. index, mesh = "crown", position = { x, height + 2, z } })
+    if index % 2 == 0 then
+        local side = between(0, 2 * pi)
+        add({ type = "Mesh", name = "Crown" .. index .. "b", mesh = "smallCrown",
+              position = { x + 2.2 * math.sin(side), height + 0.6, z + 2.2 * math.cos(side) } })
+    end
+end
+
+-- Fireflies wandering over the garden, each on its own slow loops.
+for index = 1, 24 do
+    local angle, radius = between(0, 2 * pi), between(2, 13)
+    local x, y, z = radius * math.sin(angle), between(0.6, 3), radius * math.cos(angle)
+    local speed, phase = between(0.6, 1.4), between(0, 2 * pi)
+    local function wander(centre, reach, rate, offset)
+        return sample(8, function(frame)
+            return centre + reach * math.sin(rate * speed * 2 * pi * (frame - 1) / frames + phase + offset)
+        end)
+    end
+    add({ type = "Mesh", name = "Firefly" .. index, mesh = "firefly",
+          curves = { LocX = wander(x, 0.9, 2, 0), LocY = wander(y, 0.35, 5, 1), LocZ = wander(z, 0.9, 3, 2) } })
+end
+
 return {
     length = frames,
 
     textures = {
         emerald = gradient{ width = 4, height = 64, from = { 0.6, 0.88, 0.26 }, to = { 0.03, 0.22, 0.05 } },
         jade = gradient{ width = 4, height = 64, from = { 0.42, 0.9, 0.62 }, to = { 0.02, 0.2, 0.14 } },
-        slate = noise{ width = 64, height = 64, dark = { 0.025, 0.035, 0.03 }, light = { 0.11, 0.15, 0.12 },
+        slate = noise{ width = 64, height = 64, dark = { 0.07, 0.09, 0.07 }, light = { 0.26, 0.32, 0.24 },
                        octaves = 4, seed = 6 },
+        lawn = noise{ width = 128, height = 128, dark = { 0.12, 0.2, 0.08 }, light = { 0.3, 0.45, 0.18 },
+                      octaves = 5, seed = 16 },
+        blade = gradient{ width = 4, height = 64, from = { 0.5, 0.78, 0.3 }, to = { 0.04, 0.14, 0.04 } },
+        bark = noise{ width = 32, height = 32, dark = { 0.04, 0.03, 0.02 }, light = { 0.14, 0.1, 0.07 },
+                      octaves = 3, seed = 26 },
+        canopy = noise{ width = 64, height = 64, dark = { 0.04, 0.1, 0.06 }, light = { 0.16, 0.32, 0.16 },
+                        octaves = 4, seed = 36 },
+        glow = gradient{ width = 4, height = 4, from = { 0.8, 1, 0.45 }, to = { 0.8, 1, 0.45 } },
     },
 
     meshes = {
@@ -119,6 +210,21 @@ return {
                  material = "scenes/scene6/leaf.efx", textures = { "emerald" } },
         leaf2 = { shape = leaf{ length = 0.24, width = 0.08, segments = 8 },
                   material = "scenes/scene6/leaf.efx", textures = { "jade" } },
+        blade = { shape = grassBlade{ height = 0.8, width = 0.09, segments = 4, bend = 0.3 },
+                  material = "scenes/scene6/grass.efx", textures = { "blade" } },
+        tallBlade = { shape = grassBlade{ height = 1.5, width = 0.12, segments = 5, bend = 0.45 },
+                      material = "scenes/scene6/grass.efx", textures = { "blade" } },
+        lawn = { shape = cylinder{ radius = 60, height = 0.1, segments = 48 },
+                 material = "scenes/scene6/lawn.efx", textures = { "lawn" } },
+        trunk = { shape = cylinder{ radius = 0.35, height = 6, segments = 8 },
+                  material = "scenes/scene6/tree.efx", textures = { "bark" } },
+        crown = { shape = sphere{ radius = 3, segments = 12, rings = 8 },
+                  material = "scenes/scene6/tree.efx", textures = { "canopy" } },
+        smallCrown = { shape = sphere{ radius = 2, segments = 10, rings = 6 },
+                       material = "scenes/scene6/tree.efx", textures = { "canopy" } },
+        firefly = { shape = sphere{ radius = 0.05, segments = 6, rings = 4 },
+                    material = "scenes/scene6/firefly.efx", textures = { "glow" } },
+        sky = { shape = sphere{ radius = 90, segments = 32, rings = 16 }, material = "scenes/scene6/sky.efx" },
         post = { shape = box{ size = 0.1 }, material = "scenes/scene6/post.efx" },
     },
 
@@ -131,6 +237,8 @@ return {
     },
 
     objects = {
+        { type = "Mesh", name = "Sky", mesh = "sky" },
+        { type = "Mesh", name = "Lawn", mesh = "lawn", position = { 0, -0.45, 0 } },
         { type = "Mesh", name = "Cube", mesh = "tile",
           curves = poseCurves(8, function(frame) return 0, 0, 0, 1, floorCorner(frame) end) },
         { type = "Mesh", name = "Modifier", mesh = "tile",
@@ -148,5 +256,6 @@ return {
         { type = "Mesh", name = "Leaf2Modifier", mesh = "leaf2", curves = leafCurves(plants[2], 1) },
         { type = "Mesh", name = "Leaf2Modifier2", mesh = "leaf2", curves = leafCurves(plants[2], 10) },
         { type = "Mesh", name = "Post", mesh = "post" },
+        unpack(scenery),
     },
 }

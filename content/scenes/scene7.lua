@@ -1,8 +1,10 @@
--- Scene 7, "Growth" (384 frames, two patterns of the music): a plant grows. Its stem rises out of a
--- rosette of broad leaves as a curled fiddlehead and unrolls into a tapering, gently bending stalk of
--- 15 segments; four whorls of ten leaves open along it, and at its tip a crown of 80 small leaves
--- unfolds by the golden angle and glows. The camera climbs the stem, circling it, and arrives above the
--- crown as it opens.
+-- Scene 7, "Growth" (384 frames, two patterns of the music): a plant grows, on a hazy morning. Its stem
+-- rises out of a rosette of broad leaves as a curled fiddlehead and unrolls into a tapering, gently
+-- bending stalk of 15 segments; four whorls of ten leaves open along it, and at its tip a crown of 80
+-- small leaves unfolds by the golden angle and glows. Around it younger plants come up out of a mossy
+-- clearing among pebbles and grass, hills stand blue on the horizon, and seeds of light rise with the
+-- stem. The camera climbs the stem, circling it, and arrives above the crown as it opens, the clearing
+-- spread out below.
 --
 -- Every array of the plant is worked out from the stem. "Stem" stands at the origin and "StemModifier"
 -- is one segment's step: scaled down, bent about Z and moved to the segment's top, so the 15 copies
@@ -139,6 +141,74 @@ local function climb(frame)
     return o
 end
 
+-- What stands around the plant, placed once from the compiler's fixed random sequence.
+local function between(low, high) return low + (high - low) * math.random() end
+local function constant(value) return { { 1, value } } end
+local scenery = {}
+local function add(object) scenery[#scenery + 1] = object end
+
+-- The younger plants: a stalk and a few leaves at its top under one node, which grows them all from a
+-- sprout, each starting a little later than the last.
+for index = 1, 12 do
+    local angle, radius = 2 * pi * (index + between(-0.3, 0.3)) / 12, between(3, 11)
+    local name, height, from = "Young" .. index, between(0.9, 2.2), 10 + 18 * index
+    local grow = sample(8, function(frame) return lerp(0.05, 1, smooth((frame - from) / 220)) end)
+    add({ type = "Empty", name = name, position = { radius * math.sin(angle), 0, radius * math.cos(angle) },
+          rotation = { 0, between(0, 2 * pi), 0 }, curves = { ScaleX = grow, ScaleY = grow, ScaleZ = grow } })
+    add({ type = "Mesh", name = name .. "Stalk", mesh = "stalk", parent = name,
+          curves = { ScaleY = constant(height) } })
+    for leafIndex = 1, 4 do
+        add({ type = "Mesh", name = name .. "Leaf" .. leafIndex, mesh = "youngLeaf", parent = name,
+              position = { 0, height * between(0.75, 0.98), 0 },
+              rotation = { pi / 2 - between(0.35, 0.8), leafIndex * pi / 2 + between(-0.3, 0.3), 0 } })
+    end
+end
+
+-- Pebbles round the foot, flattened and turned every way.
+for index = 1, 12 do
+    local angle, radius, size = between(0, 2 * pi), between(1.6, 7), between(0.15, 0.4)
+    add({ type = "Mesh", name = "Pebble" .. index, mesh = "pebble",
+          position = { radius * math.sin(angle), 0, radius * math.cos(angle) },
+          rotation = { 0, between(0, pi), 0 },
+          curves = { ScaleX = constant(size * between(1, 1.6)), ScaleY = constant(size * 0.5),
+                     ScaleZ = constant(size) } })
+end
+
+-- Grass in tufts across the clearing.
+for index = 1, 10 do
+    local angle, radius = between(0, 2 * pi), between(2.2, 10)
+    local x, z = radius * math.sin(angle), radius * math.cos(angle)
+    for blade = 1, 4 do
+        local turn = 2 * pi * (blade + math.random()) / 4
+        add({ type = "Mesh", name = "Tuft" .. index .. "_" .. blade, mesh = "blade",
+              position = { x + 0.1 * math.sin(turn), 0, z + 0.1 * math.cos(turn) },
+              rotation = { between(0.05, 0.3), turn, 0 } })
+    end
+end
+
+-- The hills: the tops of wide, low domes on the horizon, every direction the camera turns to.
+for index = 1, 8 do
+    local angle, radius = 2 * pi * (index + between(-0.25, 0.25)) / 8, between(70, 80)
+    local width = between(26, 36)
+    add({ type = "Mesh", name = "Hill" .. index, mesh = "hill",
+          position = { radius * math.sin(angle), -2.5, radius * math.cos(angle) },
+          curves = { ScaleX = constant(width), ScaleY = constant(between(10, 15)), ScaleZ = constant(width) } })
+end
+
+-- Seeds of light rising round the stem, each from its own height and on its own slow spiral.
+for index = 1, 20 do
+    local angle, radius = between(0, 2 * pi), between(0.8, 3.5)
+    local low, climbing, turns = between(-1, 5), between(5, 9), between(0.3, 0.8)
+    local function at(frame)
+        local u = (frame - 1) / frames
+        return angle + 2 * pi * turns * u, low + climbing * u
+    end
+    add({ type = "Mesh", name = "Seed" .. index, mesh = "seed",
+          curves = { LocX = sample(8, function(frame) return radius * math.sin((at(frame))) end),
+                     LocY = sample(8, function(frame) return select(2, at(frame)) end),
+                     LocZ = sample(8, function(frame) return radius * math.cos((at(frame))) end) } })
+end
+
 return {
     length = frames,
 
@@ -148,8 +218,13 @@ return {
         broad = gradient{ width = 4, height = 64, from = { 0.3, 0.62, 0.16 }, to = { 0.02, 0.14, 0.03 } },
         fresh = gradient{ width = 4, height = 64, from = { 0.62, 0.92, 0.3 }, to = { 0.08, 0.35, 0.08 } },
         bloom = gradient{ width = 4, height = 64, from = { 1.0, 0.95, 0.55 }, to = { 0.55, 0.9, 0.2 } },
-        soil = noise{ width = 128, height = 128, dark = { 0.01, 0.012, 0.01 }, light = { 0.06, 0.07, 0.05 },
+        soil = noise{ width = 128, height = 128, dark = { 0.12, 0.14, 0.07 }, light = { 0.32, 0.36, 0.18 },
                       octaves = 5, seed = 12 },
+        stone = noise{ width = 32, height = 32, dark = { 0.2, 0.2, 0.18 }, light = { 0.5, 0.48, 0.42 },
+                       octaves = 3, seed = 13 },
+        blade = gradient{ width = 4, height = 64, from = { 0.62, 0.85, 0.32 }, to = { 0.06, 0.2, 0.05 } },
+        haze = gradient{ width = 4, height = 64, from = { 0.26, 0.34, 0.32 }, to = { 0.12, 0.19, 0.18 } },
+        spark = gradient{ width = 4, height = 4, from = { 1, 0.95, 0.6 }, to = { 1, 0.95, 0.6 } },
     },
 
     meshes = {
@@ -161,8 +236,21 @@ return {
                   material = "scenes/scene7/leaf.efx", textures = { "fresh" } },
         petal = { shape = leaf{ length = 0.09, width = 0.045, segments = 6 },
                   material = "scenes/scene7/crown.efx", textures = { "bloom" } },
-        ground = { shape = cylinder{ radius = 14, height = 0.1, segments = 48 },
+        ground = { shape = cylinder{ radius = 85, height = 0.1, segments = 48 },
                    material = "scenes/scene7/ground.efx", textures = { "soil" } },
+        stalk = { shape = cylinder{ radius = 0.06, height = 1, segments = 6 },
+                  material = "scenes/scene7/stem.efx", textures = { "bark" } },
+        youngLeaf = { shape = leaf{ length = 0.7, width = 0.2, segments = 6 },
+                      material = "scenes/scene7/young.efx", textures = { "fresh" } },
+        pebble = { shape = sphere{ radius = 1, segments = 8, rings = 5 },
+                   material = "scenes/scene7/ground.efx", textures = { "stone" } },
+        blade = { shape = grassBlade{ height = 0.7, width = 0.08, segments = 4, bend = 0.3 },
+                  material = "scenes/scene7/young.efx", textures = { "blade" } },
+        hill = { shape = sphere{ radius = 1, segments = 16, rings = 8 },
+                 material = "scenes/scene7/hill.efx", textures = { "haze" } },
+        seed = { shape = sphere{ radius = 0.04, segments = 6, rings = 4 },
+                 material = "scenes/scene7/seed.efx", textures = { "spark" } },
+        sky = { shape = sphere{ radius = 90, segments = 32, rings = 16 }, material = "scenes/scene7/sky.efx" },
         post = { shape = box{ size = 0.1 }, material = "scenes/scene7/post.efx" },
     },
 
@@ -179,6 +267,7 @@ return {
     },
 
     objects = {
+        { type = "Mesh", name = "Sky", mesh = "sky" },
         { type = "Mesh", name = "Ground", mesh = "ground", position = { 0, -0.1, 0 } },
         { type = "Mesh", name = "Stem", mesh = "segment" },
         { type = "Mesh", name = "StemModifier", mesh = "segment",
@@ -196,5 +285,6 @@ return {
         { type = "Mesh", name = "Leaf2Modifier", mesh = "petal", curves = crownCurves(1) },
         { type = "Mesh", name = "Leaf2Modifier2", mesh = "petal", curves = crownCurves(10) },
         { type = "Mesh", name = "Post", mesh = "post" },
+        unpack(scenery),
     },
 }

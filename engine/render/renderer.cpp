@@ -9,6 +9,7 @@
 #include "render/renderObject.h"
 #include "render/shader.h"
 #include "resources/resourceTypes.h"
+#include "scene/lightManager.h"
 #include <engine/scene.h>
 
 #include <boost/make_shared.hpp>
@@ -111,6 +112,7 @@ bool Renderer::RecoverDevice(gpu::Device& device) {
 void Renderer::KeepSceneMoving() {
     // Animations and particles step by the time since the last pass: a walk skipped here would leave
     // the scene behind the music for the rest of the demo. What it submits cannot be drawn.
+    LightManager::Get()->BeginWalk();
     root->Update(this);
     queue.clear();
     LastFrameDue();
@@ -132,6 +134,7 @@ void Renderer::DrawScene(gpu::Device& device) {
     ClearTargetAndDepth(device);
     {
         perf::ScopedZone walk(perf::Zone::SceneWalk);
+        LightManager::Get()->BeginWalk();
         root->Update(this);
     }
     {

@@ -14,9 +14,11 @@ void Light::Update(Renderer*) {
     // A light with no parent sits at the world origin.
     const math::Matrix4x4 world = parent != nullptr ? parent->GetWorldMatrix() : math::Matrix4x4::Identity;
     // A manager recreated after teardown no longer holds this light's entry.
-    std::vector<math::Vector4f>& positions = LightManager::Get()->positions;
-    if (index < positions.size())
-        positions[index] = {world.m[12], world.m[13], world.m[14], world.m[15]};
+    LightManager& manager = *LightManager::Get();
+    if (index < manager.positions.size()) {
+        manager.positions[index] = {world.m[12], world.m[13], world.m[14], world.m[15]};
+        manager.Published(index);
+    }
 }
 
 } // namespace engine::gfx

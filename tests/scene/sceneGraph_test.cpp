@@ -146,6 +146,29 @@ TEST_F(LightTest, PublishesItsParentsOriginAfterAFrame) {
     EXPECT_FLOAT_EQ(after.w, 1);
 }
 
+// Every scene is loaded at the start, so the lights of the scenes before stay in the list: the shaders
+// must light the scene on screen with its own first lamp, not with the first lamp ever made.
+TEST_F(LightTest, ShadersLightWithTheFirstLampOfTheSceneWalked) {
+    auto Lamp = [](Node& scene, float x, float y, float z) {
+        auto lamp = boost::make_shared<Node>(nullptr);
+        lamp->SetLocalTransform(Translated(x, y, z));
+        lamp->AddChild(boost::make_shared<Light>(lamp.get()));
+        scene.AddChild(lamp);
+    };
+    auto earlier = boost::make_shared<Node>(nullptr);
+    Lamp(*earlier, 0, 16, 0);
+    auto shown = boost::make_shared<Node>(nullptr);
+    Lamp(*shown, 5, 1, 0);
+    Lamp(*shown, 9, 9, 9);
+    LightManager& manager = *LightManager::Get();
+    manager.BeginWalk();
+    earlier->Update(nullptr);
+    manager.BeginWalk();
+    shown->Update(nullptr);
+    EXPECT_FLOAT_EQ(manager.FirstLightPosition().x, 5);
+    EXPECT_FLOAT_EQ(manager.FirstLightPosition().y, 1);
+}
+
 TEST_F(LightTest, ShadersGetTheOriginWhileNoLightExists) {
     const auto origin = LightManager::Get()->FirstLightPosition();
     EXPECT_EQ(origin.w, 1.0f);
