@@ -238,8 +238,12 @@ TEST(MusicInstruments, TonesCarryHarmonicsPastTenKilohertzWithoutAliasing) {
 
     const double a2 = 440.0 * 8363.0 / (32.0 * 261.6256) / 4;
     const double low = PowerAt(samples, 0.5, 1.5, a2, true);
+    // The harmonic above 10 kHz, looked for a percent either side: the player tunes to a few cents.
     const double harmonic = std::ceil(10000.0 / a2) * a2;
-    EXPECT_GT(PowerAt(samples, 0.5, 1.5, harmonic, true), 1e-5 * low) << harmonic << " Hz";
+    double strongest = 0.0;
+    for (double frequency = 0.99 * harmonic; frequency < 1.01 * harmonic; frequency += 1.0)
+        strongest = std::max(strongest, PowerAt(samples, 0.5, 1.5, frequency, true));
+    EXPECT_GT(strongest, 1e-5 * low) << harmonic << " Hz";
 
     const double a5 = 8 * a2;
     const double high = PowerAt(samples, 2.4, 3.4, a5, true);
@@ -266,9 +270,9 @@ TEST(MusicInstruments, TonesSoundAtTheirNotesPitchAndEnvelopesShapeThem) {
     // A-4 at the format's C-4 of 8363 Hz over 32 samples: 440 Hz less two cents.
     const double a4 = 440.0 * 8363.0 / (32.0 * 261.6256);
     for (double from : {0.5, 2.5}) {
-        const double fundamental = PowerAt(samples, from, from + 1.0, a4);
+        const double fundamental = PowerAt(samples, from, from + 1.0, a4, true);
         for (double other : {a4 / 2, a4 * 0.944, a4 * 1.059, a4 * 2})
-            EXPECT_GT(fundamental, 3.0 * PowerAt(samples, from, from + 1.0, other))
+            EXPECT_GT(fundamental, 3.0 * PowerAt(samples, from, from + 1.0, other, true))
                 << "at " << from << " s against " << other << " Hz";
     }
     const double pluck = 2 * 1.92;

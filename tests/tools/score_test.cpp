@@ -135,11 +135,11 @@ TEST(MusicScore, EchoesRepeatNotesLaterAndQuieterAcrossPatternsOnTheirOwnChannel
     EXPECT_EQ(p[1][1].effect, 8);
     EXPECT_EQ(p[1][1].parameter, 200);
     EXPECT_EQ(p[2][2].volume, 0x10 + 10); // the second tap, halved again
-    EXPECT_EQ(p[2][1].note, 51);
-    EXPECT_EQ(p[2][1].volume, 0x10 + 10);
     const auto& q = song.patterns[1].rows;
-    EXPECT_EQ(q[0][2].note, 51); // D-4's second tap, past p's end
-    EXPECT_EQ(q[0][2].volume, 0x10 + 5);
+    EXPECT_EQ(q[0][1].note, 51); // D-4's taps, past p's end
+    EXPECT_EQ(q[0][1].volume, 0x10 + 10);
+    EXPECT_EQ(q[1][2].note, 51);
+    EXPECT_EQ(q[1][2].volume, 0x10 + 5);
     EXPECT_EQ(q[1][1].note, 97);
     EXPECT_EQ(song.patterns[2].rows[0][1].volume, 0x10 + 6); // the volume of the row after the key-off
     EXPECT_EQ(song.patterns[2].rows[0][1].effect, 0xE);
