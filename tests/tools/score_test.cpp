@@ -41,8 +41,8 @@ TEST(MusicScore, ReadsTempoInstrumentsNotesAndOrder) {
     EXPECT_EQ(song.speed, 5);
     EXPECT_EQ(song.channels, 2);
     ASSERT_EQ(song.instruments.size(), 2u);
-    EXPECT_EQ(song.instruments[0].sample.volume, 50);
-    EXPECT_EQ(song.instruments[0].sample.loopType, 1);
+    EXPECT_EQ(song.instruments[0].samples.at(0).volume, 50);
+    EXPECT_EQ(song.instruments[0].samples.at(0).loopType, 1);
     EXPECT_TRUE(song.instruments[0].volumeEnvelope.points.empty());
     const auto& lead = song.instruments[1];
     ASSERT_EQ(lead.volumeEnvelope.points.size(), 3u);
@@ -50,7 +50,7 @@ TEST(MusicScore, ReadsTempoInstrumentsNotesAndOrder) {
     EXPECT_EQ(lead.volumeEnvelope.points[1].level, 32);
     EXPECT_EQ(lead.volumeEnvelope.sustain, 1);
     EXPECT_EQ(lead.fadeout, 512);
-    EXPECT_EQ(lead.sample.pan, 40);
+    EXPECT_EQ(lead.samples.at(0).pan, 40);
     ASSERT_EQ(song.patterns.size(), 1u);
     const auto& rows = song.patterns[0].rows;
     ASSERT_EQ(rows.size(), 3u);
@@ -109,4 +109,44 @@ TEST(MusicScore, RejectsBadWordsAndMissingPieces) {
     for (int i = 0; i < 257; ++i)
         orders += " p";
     EXPECT_EQ(ErrorOf(orders), "song.score:5: the play order holds at most 256 patterns");
+}
+
+TEST(MusicScore, EchoesRepeatNotesLaterAndQuieterAcrossPatternsOnTheirOwnChannels) {
+    const char echoed[] = "channels 3\n"
+                          "instrument a sine 40\n"
+                          "echo 1 2,3 delay=1 level=50 pan=200\n"
+                          "pattern p\n"
+                          "  C-4 a        | ... | ...\n"
+                          "  ...          | ... | ...\n"
+                          "  D-4 a 20 047 | ... | ...\n"
+                          "end\n"
+                          "pattern q\n"
+                          "  ===          | ... | ...\n"
+                          "  ... 12 EA1   | ... | ...\n"
+                          "end\n"
+                          "order p q p\n";
+    const auto song = ParseScore(echoed, "song.score");
+    // The second p hears the key-off echoed out of q, so it is a copy of its own.
+    ASSERT_EQ(song.patterns.size(), 3u);
+    EXPECT_EQ(song.orders, (std::vector<std::uint8_t>{0, 1, 2}));
+    const auto& p = song.patterns[0].rows;
+    EXPECT_EQ(p[1][1].note, 49);
+    EXPECT_EQ(p[1][1].volume, 0x10 + 20); // the instrument's 40, halved
+    EXPECT_EQ(p[1][1].effect, 8);
+    EXPECT_EQ(p[1][1].parameter, 200);
+    EXPECT_EQ(p[2][2].volume, 0x10 + 10); // the second tap, halved again
+    const auto& q = song.patterns[1].rows;
+    EXPECT_EQ(q[0][1].note, 51); // D-4's taps, past p's end
+    EXPECT_EQ(q[0][1].volume, 0x10 + 10);
+    EXPECT_EQ(q[1][2].note, 51);
+    EXPECT_EQ(q[1][2].volume, 0x10 + 5);
+    EXPECT_EQ(q[1][1].note, 97);
+    EXPECT_EQ(song.patterns[2].rows[0][1].volume, 0x10 + 6); // the volume of the row after the key-off
+    EXPECT_EQ(song.patterns[2].rows[0][1].effect, 0xE);
+    EXPECT_EQ(song.patterns[2].rows[0][2].note, 97);
+    EXPECT_EQ(song.patterns[0].rows[0][1].note, 0);
+
+    std::string written = echoed;
+    written.replace(written.find("C-4 a        | ..."), 18, "C-4 a        | C-4 a");
+    EXPECT_EQ(ErrorOf(written), "song.score:3: channel 2 carries an echo, but a pattern writes into it");
 }

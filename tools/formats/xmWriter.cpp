@@ -58,7 +58,7 @@ XmSong XmShortSong(int rows) {
         pattern.rows.push_back(cells);
     }
     song.patterns.push_back(pattern);
-    song.instruments.push_back({"sine", XmSineSample(), {}, 0});
+    song.instruments.push_back({"sine", {XmSineSample()}, {}, {}, 0});
     return song;
 }
 
@@ -98,12 +98,15 @@ void XmWriter::Pattern(const XmPattern& pattern, std::uint16_t channels) {
 }
 
 void XmWriter::Instrument(const XmInstrument& instrument) {
+    const std::size_t samples = std::min(instrument.samples.size(), XmInstrument::kMaxSamples);
     out.U32(kInstrumentHeaderSize);
     Fixed(instrument.name, 22);
     out.U8(0); // type
-    out.U16(1);
+    out.U16(static_cast<std::uint16_t>(samples));
     out.U32(kSampleHeaderSize);
-    const std::vector<std::uint8_t> noteToSample(96, 0);
+    std::vector<std::uint8_t> noteToSample(XmInstrument::kNotes, 0);
+    for (std::size_t note = 0; note < std::min(noteToSample.size(), instrument.noteToSample.size()); ++note)
+        noteToSample[note] = instrument.noteToSample[note] < samples ? instrument.noteToSample[note] : 0;
     out.Bytes(noteToSample.data(), noteToSample.size());
     const XmEnvelope& envelope = instrument.volumeEnvelope;
     const std::size_t points = std::min(envelope.points.size(), XmEnvelope::kMaxPoints);
@@ -129,22 +132,39 @@ void XmWriter::Instrument(const XmInstrument& instrument) {
     const std::uint8_t reserved[22] = {};
     out.Bytes(reserved, sizeof reserved);
 
-    const XmSample& sample = instrument.sample;
-    out.U32(static_cast<std::uint32_t>(sample.data.size()));
-    out.U32(sample.loopStart);
-    out.U32(sample.loopLength);
-    out.U8(sample.volume);
-    out.U8(static_cast<std::uint8_t>(sample.finetune));
-    out.U8(sample.loopType);
-    out.U8(sample.pan);
-    out.U8(static_cast<std::uint8_t>(sample.relativeNote));
-    out.U8(0); // reserved
-    Fixed(instrument.name, 22);
-    // Each stored byte is the difference from the previous sample, wrapping at 8 bits.
-    std::int8_t previous = 0;
-    for (std::int8_t value : sample.data) {
-        out.U8(static_cast<std::uint8_t>(value - previous));
-        previous = value;
+    // All sample headers come first, then the data of each in the same order.
+    for (std::size_t i = 0; i < samples; ++i) {
+        const XmSample& sample = instrument.samples[i];
+        const bool wide = !sample.wide.empty();
+        const std::uint32_t bytes = wide ? 2 : 1;
+        out.U32(static_cast<std::uint32_t>(wide ? sample.wide.size() : sample.data.size()) * bytes);
+        out.U32(sample.loopStart * bytes);
+        out.U32(sample.loopLength * bytes);
+        out.U8(sample.volume);
+        out.U8(static_cast<std::uint8_t>(sample.finetune));
+        out.U8(static_cast<std::uint8_t>(sample.loopType | (wide ? 0x10 : 0)));
+        out.U8(sample.pan);
+        out.U8(static_cast<std::uint8_t>(sample.relativeNote));
+        out.U8(0); // reserved
+        Fixed(instrument.name, 22);
+    }
+    // Each stored value is the difference from the previous one, wrapping at 8 or 16 bits.
+    for (std::size_t i = 0; i < samples; ++i) {
+        const XmSample& sample = instrument.samples[i];
+        if (!sample.wide.empty()) {
+            std::uint16_t previous = 0;
+            for (std::int16_t value : sample.wide) {
+                const auto bits = static_cast<std::uint16_t>(value);
+                out.U16(static_cast<std::uint16_t>(bits - previous));
+                previous = bits;
+            }
+            continue;
+        }
+        std::int8_t previous = 0;
+        for (std::int8_t value : sample.data) {
+            out.U8(static_cast<std::uint8_t>(value - previous));
+            previous = value;
+        }
     }
 }
 

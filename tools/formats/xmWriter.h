@@ -1,6 +1,6 @@
 // Builds FastTracker 2 .xm modules: the 336-byte file header, packed patterns and instruments with one
-// 8-bit sample and an optional volume envelope each. Makes the audio layer's short fixtures and, through
-// the score compiler, the demo's music.
+// or more 8- or 16-bit samples (chosen by note) and an optional volume envelope each. Makes the audio layer's
+// short fixtures and, through the score compiler, the demo's music.
 #pragma once
 
 #include "formats/binaryWriter.h"
@@ -25,9 +25,11 @@ struct XmPattern {
     std::vector<std::vector<XmCell>> rows;
 };
 
-// Lengths and loop points count samples (one byte each); the file stores them in bytes.
+// Lengths and loop points count samples; the file stores them in bytes.
 struct XmSample {
     std::vector<std::int8_t> data;
+    // When it holds samples, the sample is stored in 16 bits from here and `data` is not written.
+    std::vector<std::int16_t> wide;
     std::uint32_t loopStart = 0;
     std::uint32_t loopLength = 0;
     std::uint8_t volume = 64;
@@ -50,8 +52,12 @@ struct XmEnvelope {
 };
 
 struct XmInstrument {
+    static constexpr std::size_t kMaxSamples = 16;
+    static constexpr std::size_t kNotes = 96;
     std::string name;
-    XmSample sample;
+    std::vector<XmSample> samples; // at most kMaxSamples
+    // Which of the samples each note (C-0 first) plays; empty: every note plays the first.
+    std::vector<std::uint8_t> noteToSample;
     XmEnvelope volumeEnvelope;
     // After a key-off (with the envelope on) the volume falls by fadeout/32768 of full volume each tick.
     std::uint16_t fadeout = 0;

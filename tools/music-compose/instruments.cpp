@@ -13,9 +13,25 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
-// A period of 32 samples sounds at the note's pitch at the player's base rate (C-4 = 8363 Hz); longer
-// periods are played faster by whole octaves through the relative note.
-constexpr int kBasePeriod = 32;
+// The pitch scale the tones keep: C-4 sounds at the format's 8363 Hz over a 32-sample period.
+constexpr double kC4Frequency = 8363.0 / 32.0;
+constexpr int kC4 = 49;
+
+// Tones are made for a mixer at 44100 Hz, the engine's rate: at the highest pitch a sample is bent to
+// it plays at exactly that rate, every lower note plays it slower, so the mixer only ever stretches a
+// sample and never folds one of its harmonics back down. Harmonics stop at the band limit, a little
+// under half that rate, where the player's interpolation still passes them cleanly.
+constexpr double kMixRate = 44100.0;
+constexpr double kBandLimit = 19000.0;
+// Within one sample the notes span at most this many semitones, counting the bends above them, so even
+// its lowest note keeps harmonics up to half the band limit (9.5 kHz) and most keep far more.
+constexpr int kZoneSpan = 11;
+// A loop of one voice repeats whole periods over at least this many samples.
+constexpr double kMinLoop = 1024.0;
+// Every harmonic of every voice is summed at every sample of the loop: past this many terms (long loops
+// of low notes with a slow chorus) a tone keeps fewer harmonics rather than take seconds to make.
+constexpr double kMaxTerms = 5e7;
+constexpr double kFullScale = 32767.0;
 
 // Drums are made at 44100 Hz; relative note 28 and finetune 100 make C-4 play them at that rate.
 constexpr double kDrumRate = 44100.0;
@@ -45,47 +61,105 @@ std::optional<Harmonic> HarmonicsOf(const std::string& name) {
     return std::nullopt;
 }
 
-// Scales the signal so its largest magnitude is full scale, then rounds it to 8 bits.
-std::vector<std::int8_t> Quantize(const std::vector<double>& signal) {
+// Scales the signal so its largest magnitude is full scale, then rounds it to 16 bits.
+std::vector<std::int16_t> Quantize(const std::vector<double>& signal) {
     double peak = 0.0;
     for (double value : signal)
         peak = std::max(peak, std::abs(value));
-    const double scale = peak > 0.0 ? 127.0 / peak : 0.0;
-    std::vector<std::int8_t> data;
+    const double scale = peak > 0.0 ? kFullScale / peak : 0.0;
+    std::vector<std::int16_t> data;
     data.reserve(signal.size());
     for (double value : signal)
-        data.push_back(static_cast<std::int8_t>(std::lround(std::clamp(value * scale, -127.0, 127.0))));
+        data.push_back(
+            static_cast<std::int16_t>(std::lround(std::clamp(value * scale, -kFullScale, kFullScale))));
     return data;
 }
 
-formats::XmSample Tone(const Harmonic& harmonic, const ToneOptions& options) {
-    const int harmonics = std::clamp(options.harmonics, 1, kMaxHarmonics);
-    int period = kBasePeriod;
-    std::int8_t octaves = 0;
-    while (period < 4 * harmonics) {
-        period *= 2;
-        ++octaves;
+double Frequency(int note) {
+    return kC4Frequency * std::exp2((note - kC4) / 12.0);
+}
+
+// The notes that start one sample, and the highest pitch any of them is bent to.
+struct Zone {
+    int bottom = kC4;
+    int top = kC4;
+    int limit = kC4;
+};
+
+// From the highest note down, each sample takes notes while its span, bends included, stays within
+// kZoneSpan; the format allows 16 samples, and the last one takes whatever remains below.
+std::vector<Zone> Zones(const NoteUse& notes) {
+    std::vector<Zone> zones;
+    for (int note = static_cast<int>(formats::XmInstrument::kNotes); note >= 1; --note) {
+        if (notes[static_cast<std::size_t>(note)] == 0)
+            continue;
+        const int reach = std::max(note, notes[static_cast<std::size_t>(note)]);
+        const bool fits = !zones.empty() && (std::max(zones.back().limit, reach) - note <= kZoneSpan ||
+                                             zones.size() == formats::XmInstrument::kMaxSamples);
+        if (fits) {
+            zones.back().bottom = note;
+            zones.back().limit = std::max(zones.back().limit, reach);
+        } else {
+            zones.push_back({note, note, reach});
+        }
     }
+    if (zones.empty())
+        zones.push_back({});
+    return zones;
+}
+
+formats::XmSample Tone(const Harmonic& harmonic, const ToneOptions& options, const Zone& zone) {
+    const double frequency = Frequency(zone.limit);
+    int harmonics = std::max(1, static_cast<int>(kBandLimit / frequency));
+    if (options.harmonics > 0)
+        harmonics = std::min(harmonics, options.harmonics);
     // The loop holds `detune` periods of the middle voice and one period more and one less of the
     // others, so all three voices join up seamlessly where the loop starts again.
-    const int periods = options.detune > 0 ? std::clamp(options.detune, kMinDetune, kMaxDetune) : 1;
+    const int cycles = options.detune > 0
+                           ? std::clamp(options.detune, kMinDetune, kMaxDetune)
+                           : std::max(1, static_cast<int>(std::ceil(kMinLoop * frequency / kMixRate)));
     const std::vector<int> voices =
-        options.detune > 0 ? std::vector<int>{periods - 1, periods, periods + 1} : std::vector<int>{1};
-    const int length = periods * period;
+        options.detune > 0 ? std::vector<int>{cycles - 1, cycles, cycles + 1} : std::vector<int>{cycles};
+    const auto length = static_cast<int>(std::lround(cycles * kMixRate / frequency));
+    harmonics =
+        std::clamp(static_cast<int>(kMaxTerms / (static_cast<double>(length) * voices.size())), 1, harmonics);
     std::vector<double> signal(static_cast<std::size_t>(length), 0.0);
     for (int i = 0; i < length; ++i)
-        for (int cycles : voices) {
-            const double phase = static_cast<double>(cycles) * i / length;
+        for (int voice : voices) {
+            const double phase = static_cast<double>(voice) * i / length;
             for (int n = 1; n <= harmonics; ++n)
                 signal[static_cast<std::size_t>(i)] += harmonic(n, phase);
         }
     formats::XmSample sample;
-    sample.data = Quantize(signal);
+    sample.wide = Quantize(signal);
     sample.loopStart = 0;
     sample.loopLength = static_cast<std::uint32_t>(length);
     sample.loopType = 1;
-    sample.relativeNote = static_cast<std::int8_t>(12 * octaves);
+    // The loop's period, whole samples long, is rarely the pitch's exact one: the relative note and the
+    // finetune (1/128 semitone) tune the sample so that each note sounds on the scale.
+    const auto tuning = static_cast<int>(std::lround(128.0 * 12.0 * std::log2(length / (32.0 * cycles))));
+    const int semitones = tuning >= 0 ? tuning / 128 : -((-tuning + 127) / 128);
+    sample.relativeNote = static_cast<std::int8_t>(semitones);
+    sample.finetune = static_cast<std::int8_t>(tuning - 128 * semitones);
     return sample;
+}
+
+Sound Tones(const Harmonic& harmonic, const ToneOptions& options, const NoteUse& notes) {
+    const std::vector<Zone> zones = Zones(notes);
+    Sound sound;
+    for (const Zone& zone : zones)
+        sound.samples.push_back(Tone(harmonic, options, zone));
+    if (zones.size() > 1) {
+        // A note between or beyond the played ones takes the sample of the next played note below it.
+        sound.noteToSample.assign(formats::XmInstrument::kNotes, static_cast<std::uint8_t>(zones.size() - 1));
+        for (int note = 1; note <= static_cast<int>(formats::XmInstrument::kNotes); ++note)
+            for (std::size_t z = 0; z < zones.size(); ++z)
+                if (zones[z].bottom <= note) {
+                    sound.noteToSample[static_cast<std::size_t>(note - 1)] = static_cast<std::uint8_t>(z);
+                    break;
+                }
+    }
+    return sound;
 }
 
 // White noise from an integer hash of the sample's index: the same on every machine and every run.
@@ -162,16 +236,16 @@ std::optional<std::vector<double>> DrumSignal(const std::string& name) {
     return std::nullopt;
 }
 
-formats::XmSample Drum(std::vector<double> signal) {
+Sound Drum(std::vector<double> signal) {
     // A short fade to zero so that the last sample does not end in a click.
     const std::size_t fade = std::min<std::size_t>(signal.size(), 256);
     for (std::size_t i = 0; i < fade; ++i)
         signal[signal.size() - 1 - i] *= static_cast<double>(i) / fade;
     formats::XmSample sample;
-    sample.data = Quantize(signal);
+    sample.wide = Quantize(signal);
     sample.relativeNote = kDrumRelativeNote;
     sample.finetune = kDrumFinetune;
-    return sample;
+    return {{sample}, {}};
 }
 
 } // namespace
@@ -180,9 +254,13 @@ bool IsTone(const std::string& name) {
     return HarmonicsOf(name).has_value();
 }
 
-std::optional<formats::XmSample> Synthesize(const std::string& name, const ToneOptions& options) {
+bool IsWaveform(const std::string& name) {
+    return IsTone(name) || name == "kick" || name == "snare" || name == "hat" || name == "crash";
+}
+
+std::optional<Sound> Synthesize(const std::string& name, const ToneOptions& options, const NoteUse& notes) {
     if (const auto harmonic = HarmonicsOf(name))
-        return Tone(*harmonic, options);
+        return Tones(*harmonic, options, notes);
     if (auto signal = DrumSignal(name))
         return Drum(std::move(*signal));
     return std::nullopt;

@@ -3,8 +3,10 @@
 #include "instruments.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -19,6 +21,35 @@ constexpr std::size_t kMaxOrders = 256;
 constexpr std::size_t kMaxPatterns = 256;
 constexpr std::size_t kMaxInstruments = 128;
 constexpr std::uint16_t kMaxChannels = 32;
+constexpr std::uint8_t kSetVolume = 0x10; // the volume column's 0x10..0x50
+constexpr std::uint8_t kMaxVolume = 64;
+constexpr std::uint8_t kArpeggio = 0x0;
+constexpr std::uint8_t kTonePortamento = 0x3;
+constexpr std::uint8_t kSetPanning = 0x8;
+constexpr std::uint8_t kSetVolumeEffect = 0xC;
+constexpr std::uint8_t kExtended = 0xE;
+
+// The effects an echo repeats: those that shape its own note's pitch and volume. Jumps, breaks, tempo,
+// global volume and pattern loops or delays would change the song's timing, and panning is the echo's.
+bool Echoed(std::uint8_t effect, std::uint8_t parameter) {
+    if (effect == kExtended) {
+        const int command = parameter >> 4;
+        return command == 0x1 || command == 0x2 || command == 0xA || command == 0xB || command == 0xC ||
+               command == 0xD;
+    }
+    return effect <= 0x7 || effect == 0xA || effect == kSetVolumeEffect;
+}
+
+bool SameRows(const formats::XmPattern& a, const formats::XmPattern& b) {
+    const auto sameCell = [](const formats::XmCell& x, const formats::XmCell& y) {
+        return x.note == y.note && x.instrument == y.instrument && x.volume == y.volume &&
+               x.effect == y.effect && x.parameter == y.parameter;
+    };
+    return std::equal(a.rows.begin(), a.rows.end(), b.rows.begin(), b.rows.end(),
+                      [&](const auto& x, const auto& y) {
+                          return std::equal(x.begin(), x.end(), y.begin(), y.end(), sameCell);
+                      });
+}
 
 // "C-4", "C#4", "A-2": 1..96 with C-0 = 1; "===" is a key-off; "..." an empty cell.
 bool ParseNote(const std::string& token, std::uint8_t& note) {
@@ -86,6 +117,24 @@ std::vector<std::string> Words(const std::string& text) {
 }
 
 class ScoreParser {
+    // An instrument's waveform and settings until its samples are made.
+    struct Voice {
+        std::string waveform;
+        ToneOptions tone;
+        std::uint8_t volume = kMaxVolume;
+        std::uint8_t pan = 128;
+        NoteUse notes;
+    };
+
+    struct Echo {
+        int line = 0;
+        int from = 0;
+        std::vector<int> to; // one channel per tap, each `delay` rows after the one before
+        int delay = 0;
+        int level = 50; // percent of the volume before it
+        int pan = 128;
+    };
+
 public:
     ScoreParser(const std::string& fileName) : fileName(fileName) {}
 
@@ -105,6 +154,10 @@ public:
             Fail("the pattern \"" + patternName + "\" has no end");
         if (score.song.orders.empty())
             Fail("the score has no order line");
+        for (std::size_t i = 0; i < score.song.instruments.size(); ++i)
+            Synthesize(i);
+        for (const Echo& echo : echoes)
+            Apply(echo);
         return score;
     }
 
@@ -151,9 +204,12 @@ private:
                 Fail("a song holds at most 256 patterns");
             patternName = words[1];
             song.patterns.emplace_back();
+            sounding.assign(song.channels, {0, 0});
             inPattern = true;
         } else if (keyword == "order" && words.size() >= 2) {
             Play(words, 1);
+        } else if (keyword == "echo" && words.size() >= 3) {
+            EchoStatement(words);
         } else if (keyword == "section" && words.size() >= 3) {
             score.sections.push_back({words[1], song.orders.size()});
             Play(words, 2);
@@ -219,8 +275,7 @@ private:
                      "sustain=, fadeout=, pan=)");
             }
         }
-        const auto sample = Synthesize(waveform, tone);
-        if (!sample)
+        if (!IsWaveform(waveform))
             Fail("unknown waveform \"" + waveform +
                  "\" (sine, triangle, square, saw, pulse, kick, snare, hat or crash)");
         if (shaped && !IsTone(waveform))
@@ -228,11 +283,178 @@ private:
         if (sustain >= static_cast<int>(instrument.volumeEnvelope.points.size()))
             Fail("the sustain point " + std::to_string(sustain) + " is not a point of the envelope");
         instrument.volumeEnvelope.sustain = sustain;
-        instrument.sample = *sample;
-        instrument.sample.volume = static_cast<std::uint8_t>(volume);
-        instrument.sample.pan = static_cast<std::uint8_t>(pan);
         instrumentIndex[instrument.name] = static_cast<int>(score.song.instruments.size()) + 1;
         score.song.instruments.push_back(instrument);
+        // The samples wait for the patterns: a tone is cut to the notes the score plays with it.
+        voices.push_back(
+            {waveform, tone, static_cast<std::uint8_t>(volume), static_cast<std::uint8_t>(pan), {}});
+    }
+
+    void Synthesize(std::size_t index) {
+        const Voice& voice = voices[index];
+        auto sound = music::Synthesize(voice.waveform, voice.tone, voice.notes);
+        formats::XmInstrument& instrument = score.song.instruments[index];
+        instrument.samples = std::move(sound->samples);
+        instrument.noteToSample = std::move(sound->noteToSample);
+        for (formats::XmSample& sample : instrument.samples) {
+            sample.volume = voice.volume;
+            sample.pan = voice.pan;
+        }
+    }
+
+    // Records, for the instruments' samples, which notes start each instrument and how far an
+    // arpeggio or a slide then bends them: per channel, the note sounding since the pattern's start.
+    void Listen(std::size_t channel, const formats::XmCell& cell) {
+        auto& [note, instrument] = sounding[channel];
+        if (cell.note >= 1 && cell.note <= kMaxNote) {
+            if (cell.effect == kTonePortamento && note != 0) {
+                Bend(note, instrument, cell.note);
+                return;
+            }
+            note = cell.note;
+            instrument = cell.instrument;
+            Bend(note, instrument, note);
+        } else if (cell.effect == kArpeggio && cell.parameter != 0 && note != 0) {
+            Bend(note, instrument, note + std::max(cell.parameter >> 4, cell.parameter & 0xF));
+        }
+    }
+
+    void Bend(int note, int instrument, int pitch) {
+        int& highest = voices[static_cast<std::size_t>(instrument - 1)].notes[static_cast<std::size_t>(note)];
+        highest = std::max(highest, pitch);
+    }
+
+    // echo <channel> <channel>[,<channel>...] delay=<rows> level=<percent> [pan=0-255]
+    void EchoStatement(const std::vector<std::string>& words) {
+        const int channels = score.song.channels;
+        Echo echo;
+        echo.line = lineNumber;
+        echo.from = Number(words[1], 1, channels) - 1;
+        for (const std::string& word : Split(words[2], ',')) {
+            const int to = Number(word, 1, channels) - 1;
+            const bool taken =
+                to == echo.from || std::find(echo.to.begin(), echo.to.end(), to) != echo.to.end() ||
+                std::any_of(echoes.begin(), echoes.end(), [&](const Echo& other) {
+                    return other.from == to || other.from == echo.from ||
+                           std::find(other.to.begin(), other.to.end(), to) != other.to.end() ||
+                           std::find(other.to.begin(), other.to.end(), echo.from) != other.to.end();
+                });
+            if (taken)
+                Fail("channel " + word + " already plays or echoes another echo's notes");
+            echo.to.push_back(to);
+        }
+        bool delayed = false;
+        for (std::size_t i = 3; i < words.size(); ++i) {
+            const std::size_t equals = words[i].find('=');
+            const std::string key = words[i].substr(0, equals);
+            const std::string value = equals == std::string::npos ? "" : words[i].substr(equals + 1);
+            if (key == "delay") {
+                echo.delay = Number(value, 1, static_cast<int>(kMaxRows));
+                delayed = true;
+            } else if (key == "level") {
+                echo.level = Number(value, 1, 100);
+            } else if (key == "pan") {
+                echo.pan = Number(value, 0, 255);
+            } else {
+                Fail("\"" + words[i] + "\" is not an echo option (delay=, level=, pan=)");
+            }
+        }
+        if (!delayed)
+            Fail("an echo needs its delay=<rows>");
+        echoes.push_back(echo);
+    }
+
+    // The echo of one cell `tap` repeats later: a note at the level scaled down and panned to the echo's
+    // side, a key-off as it is, and what shapes the sounding note; nothing where there is nothing to echo.
+    std::optional<formats::XmCell> EchoOf(const formats::XmCell& cell, const Echo& echo, int tap) const {
+        const double gain = std::pow(echo.level / 100.0, tap);
+        const auto scaled = [&](int volume) { return static_cast<std::uint8_t>(std::lround(volume * gain)); };
+        formats::XmCell out;
+        if (cell.note == kKeyOff) {
+            out.note = kKeyOff;
+            return out;
+        }
+        if (cell.note != 0) {
+            const auto& samples =
+                score.song.instruments[static_cast<std::size_t>(cell.instrument - 1)].samples;
+            const int volume = cell.volume >= kSetVolume && cell.volume <= kSetVolume + kMaxVolume
+                                   ? cell.volume - kSetVolume
+                                   : samples.front().volume;
+            out.note = cell.note;
+            out.instrument = cell.instrument;
+            out.volume = static_cast<std::uint8_t>(kSetVolume + scaled(volume));
+            out.effect = kSetPanning;
+            out.parameter = static_cast<std::uint8_t>(echo.pan);
+            return out;
+        }
+        if (cell.volume >= kSetVolume && cell.volume <= kSetVolume + kMaxVolume)
+            out.volume = static_cast<std::uint8_t>(kSetVolume + scaled(cell.volume - kSetVolume));
+        else
+            out.volume = cell.volume;
+        if (Echoed(cell.effect, cell.parameter)) {
+            out.effect = cell.effect;
+            out.parameter = cell.effect == kSetVolumeEffect
+                                ? scaled(std::min<int>(cell.parameter, kMaxVolume))
+                                : cell.parameter;
+        }
+        if (out.volume == 0 && out.effect == 0 && out.parameter == 0)
+            return std::nullopt;
+        return out;
+    }
+
+    // Writes the echo's taps into its channels along the play order, so a note near a pattern's end is
+    // heard at the start of the next; a pattern played twice with different echoes is copied.
+    void Apply(const Echo& echo) {
+        formats::XmSong& song = score.song;
+        for (std::size_t p = 0; p < song.patterns.size(); ++p)
+            for (const auto& row : song.patterns[p].rows)
+                for (int to : echo.to) {
+                    const formats::XmCell& cell = row[static_cast<std::size_t>(to)];
+                    if (cell.note != 0 || cell.volume != 0 || cell.effect != 0 || cell.parameter != 0) {
+                        lineNumber = echo.line;
+                        Fail("channel " + std::to_string(to + 1) +
+                             " carries an echo, but a pattern writes into it");
+                    }
+                }
+        std::vector<formats::XmPattern> played;
+        for (std::uint8_t order : song.orders)
+            played.push_back(song.patterns[order]);
+        for (std::size_t o = 0; o < played.size(); ++o)
+            for (std::size_t r = 0; r < played[o].rows.size(); ++r)
+                for (std::size_t tap = 1; tap <= echo.to.size(); ++tap) {
+                    const auto cell = EchoOf(played[o].rows[r][static_cast<std::size_t>(echo.from)], echo,
+                                             static_cast<int>(tap));
+                    if (!cell)
+                        continue;
+                    std::size_t at = o;
+                    std::size_t row = r + tap * static_cast<std::size_t>(echo.delay);
+                    while (at < played.size() && row >= played[at].rows.size())
+                        row -= played[at++].rows.size();
+                    if (at < played.size())
+                        played[at].rows[row][static_cast<std::size_t>(echo.to[tap - 1])] = *cell;
+                }
+        std::vector<bool> written(song.patterns.size(), false);
+        for (std::size_t o = 0; o < played.size(); ++o) {
+            std::size_t index = song.orders[o];
+            if (!written[index]) {
+                song.patterns[index] = played[o];
+                written[index] = true;
+                continue;
+            }
+            const auto same =
+                std::find_if(song.patterns.begin(), song.patterns.end(),
+                             [&](const formats::XmPattern& p) { return SameRows(p, played[o]); });
+            index = static_cast<std::size_t>(same - song.patterns.begin());
+            if (same == song.patterns.end()) {
+                if (song.patterns.size() == kMaxPatterns) {
+                    lineNumber = echo.line;
+                    Fail("the echo needs more than 256 patterns");
+                }
+                song.patterns.push_back(played[o]);
+                written.push_back(true);
+            }
+            song.orders[o] = static_cast<std::uint8_t>(index);
+        }
     }
 
     // "0:64,4:40,30:0": ticks from the note's start, rising from 0, each with a level from 0 to 64.
@@ -268,8 +490,10 @@ private:
             Fail("a row needs " + std::to_string(song.channels) + " cells separated by '|', this one has " +
                  std::to_string(cells.size()));
         std::vector<formats::XmCell> row;
-        for (const std::string& cell : cells)
+        for (const std::string& cell : cells) {
             row.push_back(Cell(Words(cell)));
+            Listen(row.size() - 1, row.back());
+        }
         auto& rows = song.patterns.back().rows;
         if (rows.size() == kMaxRows)
             Fail("a pattern holds at most 256 rows");
@@ -308,6 +532,9 @@ private:
 
     std::string fileName;
     int lineNumber = 0;
+    std::vector<Voice> voices;
+    std::vector<Echo> echoes;
+    std::vector<std::pair<int, int>> sounding; // note and instrument per channel
     Score score;
     std::map<std::string, int> instrumentIndex;
     std::map<std::string, int> patternIndex;

@@ -37,6 +37,10 @@ struct Score {
 //   pattern <name>, then one line per row with a cell per channel separated by '|', then "end".
 //       A cell is "===" (key-off), or "..." or "<note> <instrument>" (C-4, F#3; C-0 to B-7), either
 //       followed by an optional volume 0-64 and an optional effect such as 047 or A08.
+//   echo <channel> <channel>[,<channel>...] delay=<rows> [level=<percent>] [pan=0-255]
+//       repeats the first channel's notes on the others (spare channels, numbered from 1, that no
+//       pattern writes into), each one delay later and level percent (50) as loud as the one before,
+//       panned to pan; the echoes follow the play order across patterns.
 //   order <pattern>...            appends to the play order
 //   section <name> <pattern>...   appends too, and names where that run starts
 // Throws ScoreError("<file>:<line>: <what is wrong>").
