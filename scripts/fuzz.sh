@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets of fuzz/ with clang (AddressSanitizer, UndefinedBehaviorSanitizer, libFuzzer)
-# and runs each for SECONDS (default 60) on one job, from seed corpora that the format writers and the
-# shipped content make. Prints per target the executions, the coverage libFuzzer reports, the findings
+# and runs each for SECONDS (default 60) on one job, from the committed corpus fuzz/corpus/<target>/ and
+# seeds that the format writers and the shipped content make. Before the random run, every input of the
+# committed corpus is run once: everything the fuzzers ever reached stays checked. A target is every
+# fuzz/<name>.cpp but seeds.cpp. Prints per target the committed corpus's size, the executions, the
+# coverage libFuzzer reports, the findings
 # (crashes, sanitizer reports, leaks, timeouts past 25 s, memory past 2.5 GB), which are kept under
 # <build>/findings/<target>/ and make the script fail, and in brackets the slow inputs (over 10 s, kept
 # beside them), which are only reported: an input that drives a reader to its limits is slow under the
 # sanitizers and coverage counters without being a fault.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]      e.g. scripts/fuzz.sh 300 tvo demo
 #   QUORVEL_FUZZ_SEED=1 QUORVEL_FUZZ_RUNS=3000 scripts/fuzz.sh 3     a repeatable short check
+#   QUORVEL_FUZZ_KEEP=1 scripts/fuzz.sh 3600 score     a long run whose finds are kept
 # The build folder is build/fuzz-clang unless QUORVEL_FUZZ_BUILD names another. Each target's corpus
-# grows in <build>/corpus/<target> from run to run.
+# grows in <build>/corpus/<target> from run to run; QUORVEL_FUZZ_KEEP=1 then minimises it together with
+# the committed one and the seeds (-merge=1) into fuzz/corpus/<target>, ready to commit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,7 +22,12 @@ root=$(pwd)
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(tvo demo ipo effect materialScript obj score sceneDescription)
+if [ ${#targets[@]} -eq 0 ]; then
+  for source in fuzz/*.cpp; do
+    name=$(basename "$source" .cpp)
+    [ "$name" != seeds ] && targets+=("$name")
+  done
+fi
 
 build=${QUORVEL_FUZZ_BUILD:-build/fuzz-clang}
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
@@ -76,22 +86,39 @@ repeatable() {
 work="$build/run"
 mkdir -p "$work"
 failed=()
-printf '%-18s %12s %8s %8s  %s\n' target executions cov ft 'findings (slow)'
+printf '%-18s %7s %12s %8s %8s  %s\n' target corpus executions cov ft 'findings (slow)'
 for target in "${targets[@]}"; do
+  kept="$root/fuzz/corpus/$target"
   corpus="$build/corpus/$target"
   findings="$build/findings/$target"
   log="$build/logs/$target.log"
   mkdir -p "$corpus" "$findings" "$(dirname "$log")"
+  limits=(-timeout=25 -rss_limit_mb=2560 -artifact_prefix="$findings/" $(options "$target"))
+  # A new target has no committed corpus until its first kept run.
+  committed=()
+  [ -d "$kept" ] && committed=("$kept")
   status=0
-  (cd "$work" && "$build/fuzz_$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
-    -print_final_stats=1 -artifact_prefix="$findings/" $(options "$target") $(repeatable) \
-    "$corpus" "$seeds/$target") >"$log" 2>&1 || status=$?
+  # Every committed input once, then the random run from them, this build's finds and the seeds.
+  (cd "$work" && { [ ${#committed[@]} -eq 0 ] || "$build/fuzz_$target" -runs=0 "${limits[@]}" "$kept"; } &&
+    "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 "${limits[@]}" $(repeatable) \
+      "$corpus" "${committed[@]}" "$seeds/$target") >"$log" 2>&1 || status=$?
+  if [ -n "${QUORVEL_FUZZ_KEEP:-}" ] && [ "$status" -eq 0 ]; then
+    merged="$build/merged/$target"
+    rm -rf "$merged"
+    mkdir -p "$merged"
+    (cd "$work" && "$build/fuzz_$target" -merge=1 "${limits[@]}" "$merged" "${committed[@]}" "$corpus" \
+      "$seeds/$target") >>"$log" 2>&1 || status=$?
+    [ "$status" -eq 0 ] && rm -rf "$kept" && mkdir -p "$(dirname "$kept")" && mv "$merged" "$kept"
+  fi
+  size=0
+  [ -d "$kept" ] && size=$(find "$kept" -type f | wc -l)
+  size=$(find "$kept" -type f | wc -l)
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' "$log" | tail -1)
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' "$log" | tail -1)
   found=$(find "$findings" -type f ! -name 'slow-unit-*' | wc -l)
   slow=$(find "$findings" -type f -name 'slow-unit-*' | wc -l)
-  printf '%-18s %12s %8s %8s  %s\n' "$target" "${runs:-?}" "${cov:-?}" "${ft:-?}" "$found ($slow)"
+  printf '%-18s %7s %12s %8s %8s  %s\n' "$target" "$size" "${runs:-?}" "${cov:-?}" "${ft:-?}" "$found ($slow)"
   if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
     failed+=("$target")
     grep -m1 -E 'ERROR: |check failed|runtime error' "$log" >&2 || tail -5 "$log" >&2

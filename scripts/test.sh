@@ -1,24 +1,47 @@
 #!/usr/bin/env bash
 # Builds the engine, the demo and the tests (plus a sanitizer build), warning-free, and runs every test
 # with no display and no sound card, the installed tree and the .deb made from the debug build included.
+# Each stage prints how long it took, so that CI's time can be read stage by stage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+stage_name=""
+stage_began=$SECONDS
+stage() {
+  [ -n "$stage_name" ] && echo "== $stage_name: $((SECONDS - stage_began)) s"
+  stage_name=$1
+  stage_began=$SECONDS
+  [ -n "$stage_name" ] && echo "== $stage_name"
+  return 0
+}
+trap 'stage ""; echo "== whole run: $SECONDS s"' EXIT
+
+stage "dependencies and source rules"
 
 scripts/install-deps.sh --tests
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 scripts/check-source.sh
 
 # A new compiler warning fails the run.
+stage "debug build"
 cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build/debug
+stage "AddressSanitizer build"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_BENCH=OFF >/dev/null
 cmake --build build/asan
+# ThreadSanitizer needs only the programs whose tests run more than one thread (label threads).
+stage "ThreadSanitizer build"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE_THREAD=ON -DQUORVEL_BUILD_BENCH=OFF >/dev/null
+cmake --build build/tsan --target threaded_tests
 
-echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+stage "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 (cd build/asan && ctest -L unit --output-on-failure)
+stage "threaded tests under ThreadSanitizer"
+(cd build/tsan && ctest -L threads --output-on-failure)
 # The fuzz targets stay buildable and clean on a fixed seed and a bounded number of inputs, so that
-# this check finds the same on every run; scripts/fuzz.sh without these searches for real.
-echo "== fuzz targets, a few seconds each"
+# this check finds the same on every run; scripts/fuzz.sh without these searches for real. Every input
+# of the committed corpora runs first.
+stage "fuzz targets: committed corpora, then a short random run each"
 QUORVEL_FUZZ_SEED=1 QUORVEL_FUZZ_RUNS=3000 scripts/fuzz.sh 3
-echo "== all tests"
+stage "all tests"
 (cd build/debug && ctest --output-on-failure)

@@ -1,12 +1,13 @@
 // The HTML log "data/log.html" (or log.html in the state folder when data/ cannot be written). Messages and
 // warnings append a row; an error appends its row and throws Exception at once, so reporting a failure and
-// raising it are one act. Use the macros, which pass the caller's file and line.
+// raising it are one act. Use the macros, which pass the caller's file and line. Warnings and errors reach
+// the file at once; messages wait in a buffer, which a fatal signal (a crash, an abort, a kill) writes out
+// together with the footer before the signal takes its course.
 #pragma once
 
 #include <engine/exception.h>
 #include <engine/singleton.h>
 
-#include <fstream>
 #include <mutex>
 #include <string>
 
@@ -18,7 +19,7 @@ public:
     // opens $XDG_STATE_HOME/quorvel/log.html (~/.local/state/... by default) and says so once on
     // standard error. Without a data folder every write is silently dropped, but Error still throws.
     Logging();
-    // Writes the footer and closes the file.
+    // Writes what is buffered and the footer, and closes the file.
     ~Logging() override;
 
     void Message(std::string text, std::string file, int line);
@@ -26,9 +27,9 @@ public:
     [[noreturn]] void Error(std::string text, std::string file, int line);
 
 private:
-    void WriteRow(const char* opening, const std::string& text, const std::string& file, int line);
+    void WriteRow(const char* opening, const std::string& text, const std::string& file, int line,
+                  bool flush);
 
-    std::ofstream stream;
     std::mutex rowMutex;
 };
 

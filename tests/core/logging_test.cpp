@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using engine::core::Exception;
 using engine::core::Logging;
 using quorvel::test::ScopedLogDirectory;
@@ -21,6 +25,26 @@ const std::string kHeader =
     "<title>TALVO Log File</title>\n</head>\n<body>\n<table>\n"
     "<tr><td>Type</td><td>Line</td><td>File</td><td>Message</td></tr><tr><td><br /></td></tr>\n";
 const std::string kFooter = "</body></html>\n";
+
+// Runs a child process that logs a message, a warning and another message and then ends by the signal;
+// returns its wait status.
+int LogThenDieBy(int signal) {
+    const pid_t child = fork();
+    if (child == 0) {
+        Logging::Get()->Message("first", "a.cpp", 1);
+        Logging::Get()->Warning("second", "a.cpp", 2);
+        Logging::Get()->Message("third", "a.cpp", 3);
+        raise(signal);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+const std::string kChildRows =
+    "<tr><td>MESSAGE</td><td>1</td><td>a.cpp</td><td>first</td></tr>\n"
+    "<tr class=\"warning\"><td>WARNING</td><td>2</td><td>a.cpp</td><td>second</td></tr>\n";
 
 } // namespace
 
@@ -73,6 +97,25 @@ TEST(LogFile, MissingDataFolderDropsWritesButErrorStillThrows) {
     EXPECT_THROW(Logging::Get()->Error("still thrown", "a.cpp", 2), Exception);
     delete Logging::mInstance;
     EXPECT_FALSE(std::filesystem::exists(dir.Root() / "data"));
+}
+
+// The signal must still end the process (by its default action, or through a sanitizer's report, which
+// exits with an error): a handler that swallowed it would let the child reach its clean exit.
+TEST(LogFile, FatalSignalWritesBufferedRowsAndFooterAndStillEndsTheProcess) {
+    ScopedLogDirectory dir;
+    const int status = LogThenDieBy(SIGSEGV);
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(dir.CloseAndRead(), kHeader + kChildRows +
+                                      "<tr><td>MESSAGE</td><td>3</td><td>a.cpp</td><td>third</td></tr>\n" +
+                                      kFooter);
+}
+
+// No handler sees SIGKILL (the out-of-memory killer's): a warning and everything before it are on disk.
+TEST(LogFile, WarningIsOnDiskBeforeAnUncatchableKill) {
+    ScopedLogDirectory dir;
+    const int status = LogThenDieBy(SIGKILL);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    EXPECT_EQ(dir.CloseAndRead().substr(0, kHeader.size() + kChildRows.size()), kHeader + kChildRows);
 }
 
 TEST(ExceptionType, CopiesKeepTextAndFunction) {
