@@ -26,3 +26,11 @@ if [ -n "$unformatted" ]; then
   echo "$unformatted" >&2
   exit 1
 fi
+
+# A merge's conflict markers committed by mistake.
+markers=$(git grep -n -E '^(<<<<<<<|>>>>>>>) ' -- ':!*.png' || true)
+if [ -n "$markers" ]; then
+  echo "Merge conflict markers left in:" >&2
+  echo "$markers" >&2
+  exit 1
+fi

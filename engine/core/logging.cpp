@@ -74,7 +74,17 @@ struct sigaction previousActions[std::size(kFatalSignals)];
 // Writes the buffered rows and the footer, then hands the signal to whatever handled it before (the
 // default action, or a sanitizer's report). The first signal takes the descriptor, so the footer is
 // written once even when several threads fault together.
+// Lock-free, hence usable from a handler. 0: interrupts are fatal; 1: the next one is taken as a quit;
+// 2: one was taken and not yet seen; 3: seen, so another one is fatal.
+std::atomic<int> interruptState{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
 void OnFatalSignal(int signal, siginfo_t* info, void*) {
+    if (signal == SIGINT || signal == SIGTERM) {
+        int expected = 1;
+        if (interruptState.compare_exchange_strong(expected, 2))
+            return;
+    }
     const int savedErrno = errno;
     const int fd = pending.fd.exchange(-1);
     if (fd >= 0) {
@@ -148,6 +158,16 @@ void Append(std::string_view text) {
 }
 
 } // namespace
+
+void Logging::TakeInterruptsAsQuit() {
+    int expected = 0;
+    interruptState.compare_exchange_strong(expected, 1);
+}
+
+bool Logging::TakeInterrupt() {
+    int expected = 2;
+    return interruptState.compare_exchange_strong(expected, 3);
+}
 
 Logging::Logging() {
     static std::once_flag handlersInstalled;

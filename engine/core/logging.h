@@ -26,6 +26,13 @@ public:
     void Warning(std::string text, std::string file, int line);
     [[noreturn]] void Error(std::string text, std::string file, int line);
 
+    // From the first call on, a first SIGINT or SIGTERM is not fatal: it is kept for
+    // TakeInterrupt, so that a program with a message loop ends as if its window were closed (a
+    // capture stopped with Ctrl+C still finishes its file). A second one ends the process as before.
+    static void TakeInterruptsAsQuit();
+    // Whether an interrupt arrived since the last call.
+    static bool TakeInterrupt();
+
 private:
     void WriteRow(const char* opening, const std::string& text, const std::string& file, int line,
                   bool flush);

@@ -57,6 +57,8 @@ int CWin32Window::Create(WindowSettings windowSettings) {
         LOG_ERROR("Could not register window class");
     }
     videoSubsystem = true;
+    // SDL turns SIGINT and SIGTERM into a quit only where no handler is set, and the log's is.
+    core::Logging::TakeInterruptsAsQuit();
     platform::ApplyCursorVisibility();
 
     gpu::ConfigureGlWindow(settings.backBufferFormat, settings.depthStencilFormat, settings.multiSampleType);
@@ -208,7 +210,7 @@ int CWin32Window::Shutdown() {
 }
 
 bool CWin32Window::PeekMessage(WindowMessage& message) {
-    if (quitPosted) {
+    if (quitPosted || core::Logging::TakeInterrupt()) {
         quitPosted = false;
         message = WindowMessage{WmQuit, 0, 0};
         return true;

@@ -110,6 +110,29 @@ TEST(LogFile, FatalSignalWritesBufferedRowsAndFooterAndStillEndsTheProcess) {
                                       kFooter);
 }
 
+// A program with a message loop quits on a first Ctrl+C as on a closed window; a second one ends it at
+// once, its rows and footer written.
+TEST(LogFile, FirstInterruptIsAQuitAndASecondEndsTheProcessWithTheFooter) {
+    ScopedLogDirectory dir;
+    const pid_t child = fork();
+    if (child == 0) {
+        Logging::Get()->Message("first", "a.cpp", 1);
+        Logging::TakeInterruptsAsQuit();
+        raise(SIGINT);
+        if (!Logging::TakeInterrupt() || Logging::TakeInterrupt())
+            _exit(4);
+        Logging::Get()->Message("quitting", "a.cpp", 2);
+        raise(SIGINT);
+        _exit(3);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_EQ(dir.CloseAndRead(),
+              kHeader + "<tr><td>MESSAGE</td><td>1</td><td>a.cpp</td><td>first</td></tr>\n" +
+                  "<tr><td>MESSAGE</td><td>2</td><td>a.cpp</td><td>quitting</td></tr>\n" + kFooter);
+}
+
 // No handler sees SIGKILL (the out-of-memory killer's): a warning and everything before it are on disk.
 TEST(LogFile, WarningIsOnDiskBeforeAnUncatchableKill) {
     ScopedLogDirectory dir;
