@@ -92,7 +92,8 @@ for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   findings="$build/findings/$target"
   log="$build/logs/$target.log"
-  mkdir -p "$corpus" "$findings" "$(dirname "$log")"
+  # A target may have no seeds of its own: its committed corpus starts it.
+  mkdir -p "$corpus" "$findings" "$(dirname "$log")" "$seeds/$target"
   limits=(-timeout=25 -rss_limit_mb=2560 -artifact_prefix="$findings/" $(options "$target"))
   # A new target has no committed corpus until its first kept run.
   committed=()
@@ -112,7 +113,6 @@ for target in "${targets[@]}"; do
   fi
   size=0
   [ -d "$kept" ] && size=$(find "$kept" -type f | wc -l)
-  size=$(find "$kept" -type f | wc -l)
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' "$log" | tail -1)
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' "$log" | tail -1)

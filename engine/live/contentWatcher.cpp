@@ -2,14 +2,15 @@
 
 #include "core/logging.h"
 
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <utility>
 
@@ -26,11 +27,20 @@ bool Ignored(const std::string& name) {
     return name.empty() || name.front() == '.' || name.back() == '~';
 }
 
-// The value of one of the kernel's inotify limits, for the message that says it was reached.
+// The value of one of the kernel's inotify limits, for the message that says it was reached. Read with
+// the system's calls alone: this runs when descriptors may have run out, where a stream only fails more
+// obscurely.
 std::string KernelLimit(const char* name) {
-    std::ifstream in(std::string("/proc/sys/fs/inotify/") + name);
-    std::string value;
-    in >> value;
+    const std::string path = std::string("/proc/sys/fs/inotify/") + name;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return "unknown";
+    char text[32];
+    const ssize_t length = read(fd, text, sizeof text);
+    close(fd);
+    std::string value(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+    while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back())))
+        value.pop_back();
     return value.empty() ? "unknown" : value;
 }
 

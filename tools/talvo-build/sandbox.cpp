@@ -139,9 +139,15 @@ int Use(lua_State* state) {
     lua_pushliteral(state, ".lua");
     lua_concat(state, 3);
     const char* path = lua_tostring(state, -1);
-    const std::filesystem::path folder(lua_tostring(state, lua_upvalueindex(1)));
-    if (const auto problem = ContentFileProblem(folder.parent_path(), path))
-        return luaL_error(state, "use: %s", problem->c_str());
+    // Lua raises its errors by a long jump, which runs no destructor: the check's objects end first.
+    bool refused = false;
+    if (const auto problem = ContentFileProblem(
+            std::filesystem::path(lua_tostring(state, lua_upvalueindex(1))).parent_path(), path)) {
+        lua_pushfstring(state, "use: %s", problem->c_str());
+        refused = true;
+    }
+    if (refused)
+        return lua_error(state);
     if (Precompiled(path))
         return luaL_error(state, "use: %s: precompiled chunks are refused, only Lua source", path);
     lua_pushboolean(state, false);
