@@ -6,6 +6,7 @@
 #include "capture/offlineMusic.h"
 #include "capture/temporaryOutput.h"
 #include "support/logCapture.h"
+#include "support/programRun.h"
 
 #include <gtest/gtest.h>
 
@@ -32,18 +33,7 @@ constexpr std::size_t kBytesPerSampleFrame = 4;
 // Runs the program on the data/ of the current folder; its exit code, or -1 when it did not exit
 // normally.
 int RunProgram(const std::string& arguments) {
-    const std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
-                                std::string(QUORVEL_PROGRAM) + "' --data data " + arguments +
-                                " >program.out 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return RunQuorvel("--data data " + arguments);
 }
 
 std::string Frame(const fs::path& folder, int number) {

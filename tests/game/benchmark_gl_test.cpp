@@ -5,6 +5,7 @@
 // replay that did not start from the engine's render targets would draw another picture. Nothing here
 // is timed.
 #include "support/logCapture.h"
+#include "support/programRun.h"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +26,6 @@ constexpr int kScenes = 9;
 constexpr int kFrames = 5;
 // The same pictures, bit for bit: the replay is the engine's frame without the engine.
 constexpr int kMostPictureDifference = 0;
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 int Number(const std::string& line, const std::string& key) {
     std::smatch match;

@@ -2,6 +2,7 @@
 // while `quorvel --watch` plays the fixture, and the log shows what each one did.
 #include "game/demoFixture.h"
 #include "support/logCapture.h"
+#include "support/programRun.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +18,6 @@ using namespace quorvel::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // Starts its own X server (xvfb-run picks a free display), the program in it, waits for its window,
 // types the keys with a pause between them, and waits for the program to end; the exit code.

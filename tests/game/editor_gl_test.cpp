@@ -7,6 +7,7 @@
 #include "formats/demoWriter.h"
 #include "game/demoFixture.h"
 #include "support/logCapture.h"
+#include "support/programRun.h"
 #include "testScene1.h"
 
 #include <engine/engine.h>
@@ -28,13 +29,6 @@ namespace {
 
 constexpr int kSpace = 32;
 constexpr int kEscape = 27;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::string Frame(const fs::path& folder, int number) {
     return ReadFile(folder / engine::capture::FrameFileName(number));

@@ -2,6 +2,7 @@
 // give the frame count, timestamps and duration of one whole capture, pictures within the encoder's
 // noise of it, and exactly its sound; parts that leave a gap or overlap are refused by name.
 #include "support/logCapture.h"
+#include "support/programRun.h"
 
 #include <gtest/gtest.h>
 
@@ -28,23 +29,9 @@ namespace {
 constexpr int kFramesPerSecond = 5;
 constexpr double kLeastPsnr = 45.0;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-int Quorvel(const std::string& arguments) {
-    const std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
-                                std::string(QUORVEL_PROGRAM) + "' " + arguments + " >program.out 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 int Capture(const std::string& output, int first, int frames) {
-    return Quorvel("--size 64x48 --fps " + std::to_string(kFramesPerSecond) + " --capture " + output +
-                   " --from-frame " + std::to_string(first) + " --frames " + std::to_string(frames));
+    return RunQuorvel("--size 64x48 --fps " + std::to_string(kFramesPerSecond) + " --capture " + output +
+                      " --from-frame " + std::to_string(first) + " --frames " + std::to_string(frames));
 }
 
 // Everything the comparison needs from a video file, decoded.
@@ -130,7 +117,7 @@ TEST(JoinedCapture, ThreePartsJoinedAreOneWholeCapture) {
     ASSERT_EQ(Capture("b.mkv", 5, 4), 0) << ReadFile("program.out");
     ASSERT_EQ(Capture("c.mp4", 9, 4), 0) << ReadFile("program.out");
     // In any order: the parts say which frames they hold.
-    ASSERT_EQ(Quorvel("--join joined.mp4 c.mp4 a.mp4 b.mkv"), 0) << ReadFile("program.out");
+    ASSERT_EQ(RunQuorvel("--join joined.mp4 c.mp4 a.mp4 b.mkv"), 0) << ReadFile("program.out");
 
     const Decoded whole = Decode("whole.mp4");
     const Decoded joined = Decode("joined.mp4");
@@ -148,12 +135,12 @@ TEST(JoinedCapture, ThreePartsJoinedAreOneWholeCapture) {
     EXPECT_NE(std::count(whole.sound.begin(), whole.sound.end(), 0.0f), static_cast<long>(whole.sound.size()))
         << "silence proves little";
 
-    EXPECT_NE(Quorvel("--join gap.mp4 a.mp4 c.mp4"), 0);
+    EXPECT_NE(RunQuorvel("--join gap.mp4 a.mp4 c.mp4"), 0);
     EXPECT_NE(ReadFile("program.out").find("'" + fs::absolute("c.mp4").string() + "'"), std::string::npos)
         << ReadFile("program.out");
     EXPECT_NE(ReadFile("program.out").find("frames 5-8 are missing"), std::string::npos)
         << ReadFile("program.out");
-    EXPECT_NE(Quorvel("--join overlap.mp4 a.mp4 whole.mp4"), 0);
+    EXPECT_NE(RunQuorvel("--join overlap.mp4 a.mp4 whole.mp4"), 0);
     EXPECT_NE(ReadFile("program.out").find("overlap"), std::string::npos) << ReadFile("program.out");
     EXPECT_FALSE(fs::exists("gap.mp4") || fs::exists("overlap.mp4") || fs::exists("gap.mp4.part"));
 }

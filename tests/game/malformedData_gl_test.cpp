@@ -6,6 +6,7 @@
 #include "formats/tvoWriter.h"
 #include "game/demoFixture.h"
 #include "support/logCapture.h"
+#include "support/programRun.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +21,6 @@ using namespace quorvel::test;
 using namespace quorvel::formats;
 
 namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 struct BrokenData {
     const char* name;

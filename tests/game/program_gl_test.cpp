@@ -3,6 +3,7 @@
 // bad options end it with code 2 before any window opens.
 #include "game/demoFixture.h"
 #include "support/logCapture.h"
+#include "support/programRun.h"
 
 #include <gtest/gtest.h>
 
@@ -19,18 +20,7 @@ namespace {
 // Runs the program on the data/ of the current folder; its exit code, or -1 when it did not exit
 // normally.
 int RunProgram(const std::string& arguments) {
-    const std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
-                                std::string(QUORVEL_PROGRAM) + "' --data data " + arguments +
-                                " >program.out 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return RunQuorvel("--data data " + arguments);
 }
 
 TEST(DemoProgram, PlaysEveryFixtureSceneToTheEndWithACleanLog) {

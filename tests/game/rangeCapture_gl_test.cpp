@@ -5,6 +5,7 @@
 #include "capture/offlineMusic.h"
 #include "capture/temporaryOutput.h"
 #include "support/logCapture.h"
+#include "support/programRun.h"
 
 #include <gtest/gtest.h>
 
@@ -29,19 +30,8 @@ constexpr int kFramesPerSecond = 5;
 constexpr int kFirst = 360;
 constexpr int kCount = 3;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 int Capture(const std::string& arguments) {
-    const std::string command = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" +
-                                std::string(QUORVEL_PROGRAM) + "' --size 64x48 --fps " +
-                                std::to_string(kFramesPerSecond) + " " + arguments + " >program.out 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunQuorvel("--size 64x48 --fps " + std::to_string(kFramesPerSecond) + " " + arguments);
 }
 
 std::string Picture(const fs::path& folder, int frame) {

@@ -4,6 +4,7 @@
 // notes name, bright but free of aliasing, shaped by their envelopes. (That the module comes out byte for
 // byte the same in every run is the content compiler's test.)
 #include "score.h"
+#include "support/programRun.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 
@@ -16,6 +17,7 @@
 #include <sstream>
 
 using quorvel::music::ReadScore;
+using quorvel::test::ReadFile;
 
 namespace {
 
@@ -25,11 +27,6 @@ constexpr double kFramesPerSecond = 25.0;
 constexpr double kDemoSeconds = 3648 / kFramesPerSecond;
 constexpr double kMaxTailSeconds = 3.0;
 constexpr int kRate = 44100;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::unique_ptr<openmpt::module> Load(const std::string& bytes) {
     static std::ostringstream quiet; // the constructor's messages
