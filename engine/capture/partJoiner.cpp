@@ -203,16 +203,8 @@ void JoinParts(const std::string& outputPath, const std::vector<std::string>& pa
     video->avg_frame_rate = AVRational{fps, 1};
     SoundTrack sound(*format, target);
     av_dict_set(&format->metadata, kFirstFrameTag, std::to_string(firstFrame).c_str(), 0);
-    const int opened = avio_open(&format->pb, output.Path().c_str(), AVIO_FLAG_WRITE);
-    if (opened < 0)
-        fail("opening the file", opened);
-    AVDictionary* options = nullptr;
-    if (container == "mp4")
-        av_dict_set(&options, "movflags", kMp4Flags, 0);
-    const int header = avformat_write_header(format.get(), &options);
-    av_dict_free(&options);
-    if (header < 0)
-        fail("writing the header", header);
+    if (const auto failed = OpenVideoFile(*format, output.Path(), container))
+        fail(failed->step, failed->error);
     first.reset();
 
     OfflineMusic music(ReadMusicFile(), fps, 0.0, firstFrame - 1);

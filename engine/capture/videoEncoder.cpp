@@ -49,16 +49,8 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& container
     if (packet == nullptr)
         Fail("allocating a packet", AVERROR(ENOMEM));
 
-    const int opened = avio_open(&format->pb, output.Path().c_str(), AVIO_FLAG_WRITE);
-    if (opened < 0)
-        Fail("opening the file", opened);
-    AVDictionary* options = nullptr;
-    if (container == "mp4")
-        av_dict_set(&options, "movflags", kMp4Flags, 0);
-    const int header = avformat_write_header(format, &options);
-    av_dict_free(&options);
-    if (header < 0)
-        Fail("writing the header", header);
+    if (const auto failed = OpenVideoFile(*format, output.Path(), container))
+        Fail(failed->step, failed->error);
 }
 
 VideoEncoder::~VideoEncoder() {
@@ -175,6 +167,22 @@ void VideoEncoder::Finish() {
 void VideoEncoder::Fail(const std::string& step, int error) const {
     LOG_ERROR("Cannot write the capture to '" + output.FinalPath().string() + "' (" + step +
               "): " + FfmpegErrorText(error));
+}
+
+std::optional<VideoFileFailure> OpenVideoFile(AVFormatContext& format, const std::filesystem::path& path,
+                                              const std::string& container) {
+    const int opened = avio_open(&format.pb, path.c_str(), AVIO_FLAG_WRITE);
+    if (opened < 0)
+        return VideoFileFailure{"opening the file", opened};
+    AVDictionary* options = nullptr;
+    // Index first, so a player can start before the whole file has arrived; keys of our own kept.
+    if (container == "mp4")
+        av_dict_set(&options, "movflags", "+faststart+use_metadata_tags", 0);
+    const int header = avformat_write_header(&format, &options);
+    av_dict_free(&options);
+    if (header < 0)
+        return VideoFileFailure{"writing the header", header};
+    return std::nullopt;
 }
 
 } // namespace engine::capture

@@ -7,7 +7,10 @@
 #include "capture/temporaryOutput.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 struct AVCodecContext;
 struct AVFormatContext;
@@ -52,9 +55,18 @@ private:
     long long picturesSent = 0;
 };
 
-// The metadata key that holds a video's first frame number, and the muxer options that keep it in MP4.
+// The metadata key that holds a video's first frame number.
 inline constexpr const char* kFirstFrameTag = "first_frame";
-// Index first, so a player can start before the whole file has arrived; keys of our own kept.
-inline constexpr const char* kMp4Flags = "+faststart+use_metadata_tags";
+
+// What failed in OpenVideoFile: the step, for "Cannot write ... (step)", and FFmpeg's error.
+struct VideoFileFailure {
+    const char* step;
+    int error;
+};
+
+// Opens `path` for `format` and writes the container's header: an MP4 with its index first and the
+// metadata keys of our own kept, as a capture and a joining both write it.
+std::optional<VideoFileFailure> OpenVideoFile(AVFormatContext& format, const std::filesystem::path& path,
+                                              const std::string& container);
 
 } // namespace engine::capture
