@@ -99,6 +99,21 @@ TEST_F(DependencyMapTest, ASaveCompilesOnlyWhatItReachesAndLeavesTheBytesOfAFull
     EXPECT_EQ(MadeBy(*outputs), (std::set<std::string>{"custom.ipo", "scene1"}));
     WriteOutputs(*outputs, data);
 
+    // A picture that image "..." reads, saved again by the paint program: the scene that uses it.
+    fs::create_directories(content / "pictures");
+    fs::copy_file(fs::path(QUORVEL_SOURCE_DIR) / "game/icon.png", content / "pictures/mark.png");
+    Replace(content / "scenes/scene1.lua", "titleGlow = gradient{",
+            "mark = image \"pictures/mark.png\", titleGlow = gradient{");
+    outputs = Save({content / "scenes/scene1.lua"});
+    ASSERT_TRUE(outputs);
+    WriteOutputs(*outputs, data);
+    fs::copy_file(fs::path(QUORVEL_SOURCE_DIR) / "game/banner.png", content / "pictures/mark.png",
+                  fs::copy_options::overwrite_existing);
+    outputs = Save({content / "pictures/mark.png"});
+    ASSERT_TRUE(outputs);
+    EXPECT_EQ(MadeBy(*outputs), std::set<std::string>{"scene1"});
+    WriteOutputs(*outputs, data);
+
     const fs::path full = root / "full";
     WriteOutputs(CompileContent(content), full);
     std::set<std::string> files;
