@@ -10,25 +10,24 @@ namespace engine::core {
 
 namespace {
 
-// Switches this thread to a UTF-8 character type for the life of the object.
+// Switches this thread to a UTF-8 character type for the life of the object. The locale object is made
+// once and kept: making one loads the locale's data from disk, which cost more than the conversions
+// it served, and a locale object may be used by any number of threads at once.
 class Utf8Scope {
 public:
     Utf8Scope() {
-        locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-        if (locale != nullptr)
-            previous = uselocale(locale);
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+        if (utf8 != nullptr)
+            previous = uselocale(utf8);
     }
     ~Utf8Scope() {
-        if (locale != nullptr) {
+        if (previous != nullptr)
             uselocale(previous);
-            freelocale(locale);
-        }
     }
     Utf8Scope(const Utf8Scope&) = delete;
     Utf8Scope& operator=(const Utf8Scope&) = delete;
 
 private:
-    locale_t locale = nullptr;
     locale_t previous = nullptr;
 };
 
