@@ -15,9 +15,17 @@ namespace engine::gfx {
 class LuaRef;
 
 // What one script may spend. Material scripts only assign a few small tables, so these are far above
-// any real script and only stop endless loops and runaway allocation.
+// any real script and only stop endless loops and runaway allocation. A fuzzing build (fuzz/, which
+// defines the macro fuzzing tools agree on) checks the same limits set lower, still above every shipped
+// script and description: an input that runs into one then costs milliseconds, not a second, and the
+// fuzzer spends its time on new paths.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+constexpr long kLuaInstructionLimit = 4'000'000;
+constexpr std::size_t kLuaMemoryLimit = std::size_t{4} << 20;
+#else
 constexpr long kLuaInstructionLimit = 10'000'000;
 constexpr std::size_t kLuaMemoryLimit = std::size_t{32} << 20;
+#endif
 // What reading a script's result may take. A few small tables can refer to one another so often that
 // walking them would never end: 1,000 passes that all name one table of 1,000 parameters take a few
 // kilobytes to run and a million reads to read back. Every table element read counts, and so does the

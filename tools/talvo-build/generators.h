@@ -27,7 +27,12 @@ struct GeneratedAssets {
     std::vector<std::filesystem::path> filesRead;
 };
 
+// A fuzzing build sets it lower, as it does the Lua limits (script/luaWrapper.h).
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+constexpr std::size_t kGeneratedBytesLimit = std::size_t{8} << 20;
+#else
 constexpr std::size_t kGeneratedBytesLimit = std::size_t{256} << 20;
+#endif
 
 // Registers the generator functions as globals. obj() reads files below contentRoot only.
 void RegisterGenerators(lua_State* state, GeneratedAssets& assets, const std::filesystem::path& contentRoot);

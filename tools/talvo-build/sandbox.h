@@ -28,9 +28,14 @@ public:
 // one curve of a million keys), and no instruction or memory limit sees the reading. Every table element
 // read counts, and so does the text of every string and key copied out. The largest shipped scene reads
 // about 72,000 elements and a kilobyte of text; the limits leave room for curves of several hundred
-// thousand keys.
+// thousand keys. A fuzzing build sets them lower, as it does the Lua limits (script/luaWrapper.h).
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+constexpr long kDescriptionReadLimit = 200'000;
+constexpr std::size_t kDescriptionTextLimit = std::size_t{1} << 20;
+#else
 constexpr long kDescriptionReadLimit = 4'000'000;
 constexpr std::size_t kDescriptionTextLimit = std::size_t{16} << 20;
+#endif
 
 class Sandbox {
 public:
