@@ -54,6 +54,8 @@ struct Player {
 Player player;
 // The device the removal watch looks for; SDL calls the watch from whichever thread noticed.
 std::atomic<SDL_AudioDeviceID> watchedDevice{0};
+// An output device appeared after ours went away (a headset plugged in again, a sound server back).
+std::atomic<bool> outputAdded{false};
 
 // libopenmpt reports its loading notes to a stream; the demo's log has no use for them.
 std::ostream& SilentLog() {
@@ -135,10 +137,16 @@ void FillStream(void*, Uint8* stream, int length) {
     }
 }
 
-int WatchRemoval(void*, SDL_Event* event) {
+// Only notes what happened: SDL may call it on its own device thread, where opening a device is not safe.
+int WatchDevices(void*, SDL_Event* event) {
     if (event->type == SDL_AUDIODEVICEREMOVED && event->adevice.iscapture == 0 &&
-        event->adevice.which == watchedDevice.load() && event->adevice.which != 0)
+        event->adevice.which == watchedDevice.load() && event->adevice.which != 0) {
+        // Devices present at start are announced too; only one that comes after the removal counts.
+        outputAdded.store(false);
         player.clock.DeviceRemoved();
+    } else if (event->type == SDL_AUDIODEVICEADDED && event->adevice.iscapture == 0) {
+        outputAdded.store(true);
+    }
     return 1;
 }
 
@@ -215,7 +223,22 @@ std::unique_ptr<openmpt::module> OpenModule(const std::vector<char>& bytes, doub
 }
 
 platform::Clock& PlaybackClock() {
-    return player.clock;
+    // The timer reads this clock on the main thread every pass, which makes the reading the place where
+    // a device that appeared after ours was removed is opened: SDL announces it from its own thread.
+    class ClockFollowingTheDevice final : public platform::Clock {
+    public:
+        std::uint64_t Counter() override {
+            ReplaceRemovedDevice();
+            return player.clock.Counter();
+        }
+        std::uint64_t Frequency() override { return player.clock.Frequency(); }
+        std::uint32_t Ticks() override {
+            ReplaceRemovedDevice();
+            return player.clock.Ticks();
+        }
+    };
+    static ClockFollowingTheDevice clock;
+    return clock;
 }
 
 std::uint32_t GetVersion() {
@@ -243,7 +266,7 @@ bool Init(int frequency) {
         StopSubsystem();
     watchedDevice.store(player.device);
     if (player.device != 0)
-        SDL_AddEventWatch(WatchRemoval, nullptr);
+        SDL_AddEventWatch(WatchDevices, nullptr);
     return player.device != 0;
 }
 
@@ -420,12 +443,35 @@ bool MusicReload(const std::string& path) {
     return true;
 }
 
+bool ReplaceRemovedDevice() {
+    if (!player.clock.DeviceGone() || !outputAdded.exchange(false))
+        return false;
+    // The removed device calls back no more, and the new one starts paused: no callback runs meanwhile.
+    // Some drivers open one device at a time, so the removed one is closed first.
+    if (player.device != 0)
+        SDL_CloseAudioDevice(player.device);
+    player.device = OpenDevice(player.frequency);
+    watchedDevice.store(player.device);
+    if (player.device == 0) {
+        // The clock runs on; the next device to appear is tried.
+        LOG_WARNING(std::string("A sound device appeared but could not be opened: ") + SDL_GetError());
+        return false;
+    }
+    player.clock.DeviceReplaced();
+    SDL_PauseAudioDevice(player.device, 0);
+    LOG_MESSAGE("A sound device is back: the music goes on there from the demo's time");
+    return true;
+}
+
+std::uint32_t OutputDevice() {
+    return player.device;
+}
+
 void Free() {
     // Closing waits for a running callback, so the module is no longer read when it is destroyed.
-    if (player.device != 0) {
-        SDL_DelEventWatch(WatchRemoval, nullptr);
+    SDL_DelEventWatch(WatchDevices, nullptr);
+    if (player.device != 0)
         SDL_CloseAudioDevice(player.device);
-    }
     player.device = 0;
     watchedDevice.store(0);
     player.module.reset();

@@ -61,6 +61,12 @@ bool MusicPlaceAt(double seconds, MusicPlace& place);
 // the module playing came from elsewhere (or none is loaded) or the file is no module; the module
 // playing then stays.
 bool MusicReload(const std::string& path);
+// Main thread: when the device was removed and an output device has appeared since, plays on there, the
+// music passing over what the clock ran on meanwhile. True when it switched. Every reading of the
+// PlaybackClock asks this first.
+bool ReplaceRemovedDevice();
+// The SDL audio device playing the music; 0 when none is open.
+std::uint32_t OutputDevice();
 // Closes the device, then destroys the loaded module. Safe to call more than once.
 void Free();
 

@@ -60,6 +60,15 @@ void SampleClock::DeviceRemoved() {
     removed.store(true);
 }
 
+void SampleClock::DeviceReplaced() {
+    // A reading first, so that the clock runs on the machine's counter even if none was taken since the
+    // removal, and the catch-up starts from what the demo shows.
+    const double reading = PlayedFrames();
+    removed.store(false);
+    // While paused the callback takes nothing, and playing again sets the offset anew.
+    catchUpOffset.store(MachineSeconds() * frequency - reading);
+}
+
 void SampleClock::Reset(int newFrequency) {
     frequency = newFrequency;
     const std::uint64_t count = writes.load();

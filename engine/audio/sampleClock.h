@@ -49,8 +49,12 @@ public:
     void TakeBlock(std::uint32_t frames) {
         TakeBlock(frames, [](std::uint64_t) { return std::uint64_t{0}; });
     }
-    // Any thread: the device is gone for good; the clock runs on the machine's counter from now on.
+    // Any thread: the device is gone; the clock runs on the machine's counter from now on.
     void DeviceRemoved();
+    // Main thread: another device plays in place of the removed one. Its first block passes over the
+    // music the clock counted meanwhile, and the clock follows it from then on, as after a stall.
+    void DeviceReplaced();
+    bool DeviceGone() const { return removed.load(); }
 
     // Main thread, with the audio thread held off: back to no samples played at `frequency`, the device
     // present.

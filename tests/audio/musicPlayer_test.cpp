@@ -1,7 +1,7 @@
 // The audio layer on SDL's dummy driver: a module written by the XM writer loads, pre-buffers, plays
 // in real time and frees; files that are not playable modules, or that fail to read, give no handle; a
 // module plays once and stops at its end instead of looping or fading on; a move sets the position heard
-// without moving the clock.
+// without moving the clock; an output device added after ours was removed takes the music on.
 #include "audio/musicPlayer.h"
 #include "formats/xmWriter.h"
 #include "support/logCapture.h"
@@ -137,6 +137,35 @@ TEST_F(MusicPlayerTest, ALaterLoadReplacesTheEarlierModule) {
     EXPECT_NE(first, second);
     EXPECT_FALSE(ChannelPlay(first, false));
     EXPECT_TRUE(ChannelPlay(second, false));
+}
+
+TEST_F(MusicPlayerTest, AnOutputDeviceAddedAfterOursWasRemovedPlaysTheMusicOn) {
+    ASSERT_TRUE(Init(kSampleRate));
+    const MusicHandle music = MusicLoad(WriteSong(64));
+    ASSERT_TRUE(ChannelPlay(music, false));
+    ASSERT_TRUE(WaitForPosition(music, 0.1));
+    auto announce = [](Uint32 type, Uint32 which) {
+        SDL_Event event{};
+        event.type = type;
+        event.adevice.which = which;
+        SDL_PushEvent(&event);
+    };
+    // An output device announced before the removal is no replacement.
+    announce(SDL_AUDIODEVICEADDED, 0);
+    EXPECT_FALSE(ReplaceRemovedDevice());
+    const std::uint32_t removed = OutputDevice();
+    announce(SDL_AUDIODEVICEREMOVED, removed);
+    EXPECT_FALSE(ReplaceRemovedDevice());
+    // The timer's next reading of the clock, on the main thread, opens the new device.
+    announce(SDL_AUDIODEVICEADDED, 0);
+    PlaybackClock().Counter();
+    EXPECT_FALSE(ReplaceRemovedDevice());
+    // The new device plays: the module goes on being decoded past where it stood.
+    const double at = ChannelGetPosition(music);
+    EXPECT_TRUE(WaitForPosition(music, at + 0.1));
+    EXPECT_EQ(CountRows(folder.CloseAndRead(), "MESSAGE",
+                        "A sound device is back: the music goes on there from the demo's time"),
+              1);
 }
 
 TEST_F(MusicPlayerTest, PlayWithoutAnOpenDeviceFails) {

@@ -124,7 +124,7 @@ TEST_F(SampleClockTest, MusicSlowerToPassOverThanToPlayDoesNotHoldTheCallbackFor
     EXPECT_GE(clock.PlayedFrames(), ranOn);
 }
 
-TEST_F(SampleClockTest, ARemovedDeviceRunsOnTheMachineCounterAtOnceAndForGood) {
+TEST_F(SampleClockTest, ARemovedDeviceRunsOnTheMachineCounterAtOnceUntilAnotherTakesItsPlace) {
     clock.SetPlaying(true);
     DeviceTakes();
     machine.Advance(0.01);
@@ -139,6 +139,19 @@ TEST_F(SampleClockTest, ARemovedDeviceRunsOnTheMachineCounterAtOnceAndForGood) {
     EXPECT_NEAR(clock.PlayedFrames(), before + 0.5 * kRate, 1e-6);
     EXPECT_EQ(skipped, 0u);
     EXPECT_TRUE(clock.OnMachineCounter());
+
+    // Another device opened in its place: its first block passes over the music the clock ran on, and
+    // the clock follows it from where it had got to, with no jump.
+    machine.Advance(1.0);
+    clock.DeviceReplaced();
+    const double replacedAt = clock.PlayedFrames();
+    EXPECT_NEAR(replacedAt, before + 1.5 * kRate, 1e-6);
+    DeviceTakes();
+    EXPECT_NEAR(clock.TakenFrames() - kBlock, replacedAt, 1.0);
+    EXPECT_NEAR(clock.PlayedFrames(), replacedAt, 1.0);
+    EXPECT_FALSE(clock.OnMachineCounter());
+    machine.Advance(0.01);
+    EXPECT_NEAR(clock.PlayedFrames(), replacedAt + 441.0, 1.0);
 }
 
 TEST_F(SampleClockTest, NothingPlayingIsNoStallAndAPauseInAStallStandsStill) {
