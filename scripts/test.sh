@@ -49,6 +49,6 @@ stage "threaded tests under ThreadSanitizer"
 # this check finds the same on every run; scripts/fuzz.sh without these searches for real. Every input
 # of the committed corpora runs first.
 stage "fuzz targets: committed corpora, then a short random run each"
-QUORVEL_FUZZ_SEED=1 QUORVEL_FUZZ_RUNS=3000 scripts/fuzz.sh 3
+QUORVEL_FUZZ_SEED=1 QUORVEL_FUZZ_RUNS=3000 QUORVEL_FUZZ_OPTIMIZE=-O0 QUORVEL_FUZZ_BUILD=build/fuzz-check scripts/fuzz.sh 3
 stage "all tests"
 (cd build/debug && ctest -j "$jobs" --output-on-failure)
