@@ -32,10 +32,18 @@ void* BudgetedAllocate(void* userData, void* block, std::size_t oldSize, std::si
         budget->bytesInUse -= oldSize;
         return nullptr;
     }
-    if (budget->enforced && newSize > oldSize && budget->bytesInUse - oldSize + newSize > kLuaMemoryLimit) {
-        budget->memoryExceeded = true;
-        return nullptr;
+    if (budget->enforced && newSize > oldSize) {
+        if (budget->bytesInUse - oldSize + newSize > kLuaMemoryLimit) {
+            budget->memoryExceeded = true;
+            return nullptr;
+        }
+        if (budget->bytesAllocated + newSize > kLuaAllocationLimit) {
+            budget->allocationExceeded = true;
+            return nullptr;
+        }
     }
+    if (newSize > oldSize)
+        budget->bytesAllocated += newSize;
     void* resized = std::realloc(block, newSize);
     if (resized != nullptr)
         budget->bytesInUse = budget->bytesInUse - oldSize + newSize;
@@ -116,6 +124,9 @@ void LuaScript::Fail(int status) {
     std::string reason;
     if (status == LUA_ERRMEM && budget.memoryExceeded) {
         reason = fileName + ": memory limit of " + std::to_string(kLuaMemoryLimit) + " bytes exceeded";
+    } else if (status == LUA_ERRMEM && budget.allocationExceeded) {
+        reason = fileName + ": allocation limit of " + std::to_string(kLuaAllocationLimit) +
+                 " bytes in all exceeded";
     } else {
         std::size_t length = 0;
         const char* text = lua_tolstring(state.get(), -1, &length);

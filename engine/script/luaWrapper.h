@@ -19,12 +19,16 @@ class LuaRef;
 // defines the macro fuzzing tools agree on) checks the same limits set lower, still above every shipped
 // script and description: an input that runs into one then costs milliseconds, not a second, and the
 // fuzzer spends its time on new paths.
+// Besides the memory in use, the bytes allocated in all are bounded: joining a string to itself in a
+// loop keeps little alive, but copies the whole string at every step, which no instruction count sees.
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
 constexpr long kLuaInstructionLimit = 4'000'000;
 constexpr std::size_t kLuaMemoryLimit = std::size_t{4} << 20;
+constexpr std::size_t kLuaAllocationLimit = std::size_t{256} << 20;
 #else
 constexpr long kLuaInstructionLimit = 10'000'000;
 constexpr std::size_t kLuaMemoryLimit = std::size_t{32} << 20;
+constexpr std::size_t kLuaAllocationLimit = std::size_t{1} << 30;
 #endif
 // What reading a script's result may take. A few small tables can refer to one another so often that
 // walking them would never end: 1,000 passes that all name one table of 1,000 parameters take a few
@@ -64,8 +68,10 @@ public:
     // allocator user data.
     struct Budget {
         std::size_t bytesInUse = 0;
+        std::size_t bytesAllocated = 0;
         bool enforced = true;
         bool memoryExceeded = false;
+        bool allocationExceeded = false;
         long instructions = 0;
         long reads = 0;
         std::size_t textBytes = 0;

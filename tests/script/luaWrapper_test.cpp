@@ -93,6 +93,13 @@ TEST_F(MaterialScriptTest, GrowingStringIsStoppedByTheMemoryLimit) {
               "Error in lua script: data/test.efx: memory limit of 33554432 bytes exceeded");
 }
 
+// Little stays alive, but every step copies the whole string: found by the fuzzer, minutes of copying
+// within the instruction limit before the allocation limit.
+TEST_F(MaterialScriptTest, AStringJoinedToItselfByOneByteIsStoppedByTheAllocationLimit) {
+    EXPECT_EQ(ParseError("local s = 'x'\nwhile true do s = s .. 2 end"),
+              "Error in lua script: data/test.efx: allocation limit of 1073741824 bytes in all exceeded");
+}
+
 TEST_F(MaterialScriptTest, ManySmallTablesAreStoppedByTheMemoryLimit) {
     EXPECT_EQ(ParseError("effect = {}\nlocal i = 1\nwhile true do effect[i] = { i } i = i + 1 end"),
               "Error in lua script: data/test.efx: memory limit of 33554432 bytes exceeded");

@@ -64,6 +64,7 @@ const Case kSceneCases[] = {
     {"stringDump.lua", ":1: attempt to call field 'dump' (a nil value)"},
     {"endlessLoop.lua", ":1: instruction limit of 10000000 exceeded"},
     {"growingString.lua", ": memory limit of 33554432 bytes exceeded"},
+    {"stringGrownByOneByte.lua", ": allocation limit of 1073741824 bytes in all exceeded"},
     {"sharedCurve.lua", ": read limit of 4000000 table elements exceeded"},
     {"sharedName.lua", ": read limit of 16777216 bytes of text exceeded"},
     {"zeroLength.lua", ": length must be a whole number from 1 to 1073741824"},

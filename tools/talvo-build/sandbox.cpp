@@ -43,11 +43,18 @@ void* BudgetedAllocate(void* userData, void* block, std::size_t oldSize, std::si
         budget->bytesInUse -= oldSize;
         return nullptr;
     }
-    if (budget->enforced && newSize > oldSize &&
-        budget->bytesInUse - oldSize + newSize > engine::gfx::kLuaMemoryLimit) {
-        budget->memoryExceeded = true;
-        return nullptr;
+    if (budget->enforced && newSize > oldSize) {
+        if (budget->bytesInUse - oldSize + newSize > engine::gfx::kLuaMemoryLimit) {
+            budget->memoryExceeded = true;
+            return nullptr;
+        }
+        if (budget->bytesAllocated + newSize > engine::gfx::kLuaAllocationLimit) {
+            budget->allocationExceeded = true;
+            return nullptr;
+        }
     }
+    if (newSize > oldSize)
+        budget->bytesAllocated += newSize;
     void* resized = std::realloc(block, newSize);
     if (resized != nullptr)
         budget->bytesInUse = budget->bytesInUse - oldSize + newSize;
@@ -249,12 +256,16 @@ void Sandbox::Run(const std::filesystem::path& file) {
     if (status == LUA_ERRMEM && budget.memoryExceeded) {
         reason =
             name + ": memory limit of " + std::to_string(engine::gfx::kLuaMemoryLimit) + " bytes exceeded";
+    } else if (status == LUA_ERRMEM && budget.allocationExceeded) {
+        reason = name + ": allocation limit of " + std::to_string(engine::gfx::kLuaAllocationLimit) +
+                 " bytes in all exceeded";
     } else {
         const char* text = lua_tostring(state, -1);
         reason = text != nullptr ? text : name + ": the error raised is not a string";
     }
     lua_pop(state, 1);
     budget.memoryExceeded = false;
+    budget.allocationExceeded = false;
     throw BuildError(reason);
 }
 

@@ -59,8 +59,10 @@ public:
 
     struct Budget {
         std::size_t bytesInUse = 0;
+        std::size_t bytesAllocated = 0;
         bool enforced = true;
         bool memoryExceeded = false;
+        bool allocationExceeded = false;
         long instructions = 0;
         long elementsRead = 0;
         std::size_t textRead = 0;
