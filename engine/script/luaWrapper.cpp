@@ -23,33 +23,6 @@ LuaScript::Budget& BudgetOf(lua_State* state) {
     return *static_cast<LuaScript::Budget*>(budget);
 }
 
-// The state's allocator: refuses any growth past the memory limit while the script runs, which Lua
-// raises as a memory error inside the protected call. Shrinking never fails, as Lua requires.
-void* BudgetedAllocate(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
-    auto* budget = static_cast<LuaScript::Budget*>(userData);
-    if (newSize == 0) {
-        std::free(block);
-        budget->bytesInUse -= oldSize;
-        return nullptr;
-    }
-    if (budget->enforced && newSize > oldSize) {
-        if (budget->bytesInUse - oldSize + newSize > kLuaMemoryLimit) {
-            budget->memoryExceeded = true;
-            return nullptr;
-        }
-        if (budget->bytesAllocated + newSize > kLuaAllocationLimit) {
-            budget->allocationExceeded = true;
-            return nullptr;
-        }
-    }
-    if (newSize > oldSize)
-        budget->bytesAllocated += newSize;
-    void* resized = std::realloc(block, newSize);
-    if (resized != nullptr)
-        budget->bytesInUse = budget->bytesInUse - oldSize + newSize;
-    return resized;
-}
-
 // Count hook. It raises the error from inside the running script, so the longjmp ends in the
 // protected call and crosses no frame of ours; this function holds nothing that needs destroying.
 void CountInstructions(lua_State* state, lua_Debug*) {
@@ -100,7 +73,7 @@ void LuaScript::StateCloser::operator()(lua_State* state) const {
 }
 
 LuaScript::LuaScript(std::string file) : fileName(std::move(file)) {
-    state.reset(lua_newstate(BudgetedAllocate, &budget));
+    state.reset(lua_newstate(AllocateWithinBudget<LuaScript::Budget>, &budget));
     if (!state)
         LOG_ERROR("Error in lua script: " + fileName + ": cannot create a Lua state");
     if (StartsWithPrecompiledChunk(fileName))

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <locale.h>
 #include <memory>
 #include <string>
@@ -36,6 +37,36 @@ constexpr std::size_t kLuaAllocationLimit = std::size_t{1} << 30;
 // text of every string copied out.
 constexpr long kLuaReadLimit = 100'000;
 constexpr std::size_t kLuaTextLimit = std::size_t{4} << 20;
+
+// The allocator of both Lua sandboxes (material scripts here, scene descriptions in the content
+// compiler), over a budget with bytesInUse, bytesAllocated, enforced, memoryExceeded and
+// allocationExceeded: while enforced, growth past either memory limit is refused, which Lua raises as a
+// memory error inside the protected call. Shrinking never fails, as Lua requires.
+template <typename Budget>
+void* AllocateWithinBudget(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
+    auto* budget = static_cast<Budget*>(userData);
+    if (newSize == 0) {
+        std::free(block);
+        budget->bytesInUse -= oldSize;
+        return nullptr;
+    }
+    if (budget->enforced && newSize > oldSize) {
+        if (budget->bytesInUse - oldSize + newSize > kLuaMemoryLimit) {
+            budget->memoryExceeded = true;
+            return nullptr;
+        }
+        if (budget->bytesAllocated + newSize > kLuaAllocationLimit) {
+            budget->allocationExceeded = true;
+            return nullptr;
+        }
+    }
+    if (newSize > oldSize)
+        budget->bytesAllocated += newSize;
+    void* resized = std::realloc(block, newSize);
+    if (resized != nullptr)
+        budget->bytesInUse = budget->bytesInUse - oldSize + newSize;
+    return resized;
+}
 
 // Switches this thread to the C locale for the life of the object. Lua reads and prints numbers with
 // the C library (strtod, sprintf), classifies characters with ctype and compares strings with strcoll,

@@ -34,33 +34,6 @@ Sandbox::Budget& BudgetOf(lua_State* state) {
     return *static_cast<Sandbox::Budget*>(budget);
 }
 
-// Refuses growth past the memory limit while the description runs; Lua raises that as a memory error
-// inside the protected call. Shrinking never fails, as Lua requires.
-void* BudgetedAllocate(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
-    auto* budget = static_cast<Sandbox::Budget*>(userData);
-    if (newSize == 0) {
-        std::free(block);
-        budget->bytesInUse -= oldSize;
-        return nullptr;
-    }
-    if (budget->enforced && newSize > oldSize) {
-        if (budget->bytesInUse - oldSize + newSize > engine::gfx::kLuaMemoryLimit) {
-            budget->memoryExceeded = true;
-            return nullptr;
-        }
-        if (budget->bytesAllocated + newSize > engine::gfx::kLuaAllocationLimit) {
-            budget->allocationExceeded = true;
-            return nullptr;
-        }
-    }
-    if (newSize > oldSize)
-        budget->bytesAllocated += newSize;
-    void* resized = std::realloc(block, newSize);
-    if (resized != nullptr)
-        budget->bytesInUse = budget->bytesInUse - oldSize + newSize;
-    return resized;
-}
-
 // Raises the error from inside the running script, so the jump ends in the protected call.
 void CountInstructions(lua_State* state, lua_Debug*) {
     Sandbox::Budget& budget = BudgetOf(state);
@@ -175,7 +148,7 @@ int Use(lua_State* state) {
 } // namespace
 
 Sandbox::Sandbox() {
-    state = lua_newstate(BudgetedAllocate, &budget);
+    state = lua_newstate(engine::gfx::AllocateWithinBudget<Sandbox::Budget>, &budget);
     if (state == nullptr)
         throw BuildError("cannot create a Lua state");
     OpenLibraries();
