@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the engine, the demo and the tests (plus a sanitizer build), warning-free, and runs every test
-# with no display and no sound card, the installed tree and the .deb made from the debug build included.
+# Builds the engine, the demo and the tests, warning-free, and runs every test with no display and no
+# sound card: the unit tests under the sanitizers, the rest (GL, GUI, Blender, the installed tree and the
+# .deb) in the debug build.
 # Each stage prints how long it took, so that CI's time can be read stage by stage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,21 +23,24 @@ scripts/install-deps.sh --tests
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 scripts/check-source.sh
 
-# A new compiler warning fails the run.
-stage "debug build"
-cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build build/debug
-# The sanitizer builds keep line tables only (-g1): their reports name file and line, and the compiler
+# The builds keep line tables only (-g1): reports and backtraces name file and line, and the compiler
 # spends a fifth less time than on full debug information.
-sanitizer_debug_info=(-DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1)
+line_tables_only=(-DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1)
+# A new compiler warning fails the run. The unit tests are built and run under the sanitizers only
+# (below), so the debug build leaves them out and carries the tests that need a GPU, a window, Blender
+# or the package tools.
+stage "debug build"
+cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WARNINGS_AS_ERRORS=ON -DQUORVEL_UNIT_TESTS=OFF \
+  "${line_tables_only[@]}" >/dev/null
+cmake --build build/debug
 stage "AddressSanitizer build"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_BENCH=OFF \
-  "${sanitizer_debug_info[@]}" >/dev/null
+  "${line_tables_only[@]}" >/dev/null
 cmake --build build/asan
 # ThreadSanitizer needs only the programs whose tests run more than one thread (label threads).
 stage "ThreadSanitizer build"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE_THREAD=ON -DQUORVEL_BUILD_BENCH=OFF \
-  "${sanitizer_debug_info[@]}" >/dev/null
+  "${line_tables_only[@]}" >/dev/null
 cmake --build build/tsan --target threaded_tests
 
 # Every test makes its own folders and files, so the tests run side by side, one per core.
@@ -50,5 +54,5 @@ stage "threaded tests under ThreadSanitizer"
 # of the committed corpora runs first.
 stage "fuzz targets: committed corpora, then a short random run each"
 QUORVEL_FUZZ_SEED=1 QUORVEL_FUZZ_RUNS=3000 QUORVEL_FUZZ_OPTIMIZE=-O0 QUORVEL_FUZZ_BUILD=build/fuzz-check scripts/fuzz.sh 3
-stage "all tests"
+stage "GL, GUI, Blender and package tests"
 (cd build/debug && ctest -j "$jobs" --output-on-failure)

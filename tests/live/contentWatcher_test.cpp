@@ -89,12 +89,13 @@ TEST_F(ContentWatching, FoldersMovedOrRemovedAndLinksOutLeaveNoStaleWatches) {
 }
 
 TEST_F(ContentWatching, WhereInotifyIsRefusedTheWatcherSaysWhichLimitAndPolls) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "the sanitizers' own checks open files, which this test leaves no descriptor for";
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer's own checks open files, which this test leaves no descriptor for";
 #endif
     // No descriptor left for an inotify instance: the lowest free number becomes the limit. The log is
-    // opened before.
-    engine::core::Logging::Get();
+    // opened and written to before: the undefined-behaviour sanitizer checks the log's type on its first
+    // call through a pipe, which it could not open later.
+    LOG_MESSAGE("watching content with no descriptor left");
     const int lowest = dup(0);
     close(lowest);
     rlimit before{};
