@@ -101,10 +101,10 @@ for target in "${targets[@]}"; do
   committed=()
   [ -d "$kept" ] && committed=("$kept")
   status=0
-  # Every committed input once, then the random run from them, this build's finds and the seeds.
-  (cd "$work" && { [ ${#committed[@]} -eq 0 ] || "$build/fuzz_$target" -runs=0 "${limits[@]}" "$kept"; } &&
-    "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 "${limits[@]}" $(repeatable) \
-      "$corpus" "${committed[@]}" "$seeds/$target") >"$log" 2>&1 || status=$?
+  # The random run from the committed inputs, this build's finds and the seeds: libFuzzer runs every one
+  # of them once before it mutates anything, however short the run.
+  (cd "$work" && "$build/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 "${limits[@]}" \
+    $(repeatable) "$corpus" "${committed[@]}" "$seeds/$target") >"$log" 2>&1 || status=$?
   if [ -n "${QUORVEL_FUZZ_KEEP:-}" ] && [ "$status" -eq 0 ]; then
     merged="$build/merged/$target"
     rm -rf "$merged"
