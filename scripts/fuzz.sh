@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets of fuzz/ with clang (AddressSanitizer, UndefinedBehaviorSanitizer, libFuzzer)
-# and runs each for SECONDS (default 60) on one job, from the committed corpus fuzz/corpus/<target>/ and
-# seeds that the format writers and the shipped content make. Before the random run, every input of the
-# committed corpus is run once: everything the fuzzers ever reached stays checked. A target is every
-# fuzz/<name>.cpp but seeds.cpp. Prints per target the committed corpus's size, the executions, the
-# coverage libFuzzer reports, the findings
+# and runs each for SECONDS (default 60) in one process, as many side by side as there are cores, from
+# the committed corpus fuzz/corpus/<target>/ and seeds that the format writers and the shipped content
+# make. Before the random run, every input of the committed corpus is run once: everything the fuzzers
+# ever reached stays checked. A target is every fuzz/<name>.cpp but seeds.cpp. Prints per target the
+# committed corpus's size, the executions, the coverage libFuzzer reports, the findings
 # (crashes, sanitizer reports, leaks, timeouts past 25 s, memory past 2.5 GB), which are kept under
 # <build>/findings/<target>/ and make the script fail, and in brackets the slow inputs (over 10 s, kept
 # beside them), which are only reported: an input that drives a reader to its limits is slow under the
@@ -87,9 +87,11 @@ repeatable() {
 # The targets run in an empty folder: with no data/ there, the engine's log goes nowhere.
 work="$build/run"
 mkdir -p "$work"
-failed=()
-printf '%-18s %7s %12s %8s %8s  %s\n' target corpus executions cov ft 'findings (slow)'
-for target in "${targets[@]}"; do
+# One target's run (and merge when kept); its row of the table and, when it failed, the first line that
+# says why go to files beside its log.
+run_target() {
+  local target=$1
+  local kept corpus findings log limits committed status merged size runs cov ft found slow
   kept="$root/fuzz/corpus/$target"
   corpus="$build/corpus/$target"
   findings="$build/findings/$target"
@@ -120,10 +122,38 @@ for target in "${targets[@]}"; do
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' "$log" | tail -1)
   found=$(find "$findings" -type f ! -name 'slow-unit-*' | wc -l)
   slow=$(find "$findings" -type f -name 'slow-unit-*' | wc -l)
-  printf '%-18s %7s %12s %8s %8s  %s\n' "$target" "$size" "${runs:-?}" "${cov:-?}" "${ft:-?}" "$found ($slow)"
+  printf '%-18s %7s %12s %8s %8s  %s\n' "$target" "$size" "${runs:-?}" "${cov:-?}" "${ft:-?}" "$found ($slow)" \
+    >"$build/logs/$target.row"
   if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
+    grep -m1 -E 'ERROR: |check failed|runtime error' "$log" >"$build/logs/$target.failed" ||
+      tail -5 "$log" >"$build/logs/$target.failed"
+  fi
+}
+
+# The targets run side by side, one per core (QUORVEL_FUZZ_JOBS for another count): each is one
+# process, and the committed corpora's replay takes most of a short check.
+parallel_jobs=${QUORVEL_FUZZ_JOBS:-$(nproc)}
+mkdir -p "$build/logs"
+# The largest committed corpora take longest to replay, so they start first.
+start_order=$(for target in "${targets[@]}"; do
+  echo "$(du -sb "$root/fuzz/corpus/$target" 2>/dev/null | cut -f1 || echo 0) $target"
+done | sort -rn | cut -d' ' -f2)
+for target in $start_order; do
+  rm -f "$build/logs/$target.row" "$build/logs/$target.failed"
+  while [ "$(jobs -rp | wc -l)" -ge "$parallel_jobs" ]; do
+    wait -n || true
+  done
+  run_target "$target" &
+done
+wait
+
+failed=()
+printf '%-18s %7s %12s %8s %8s  %s\n' target corpus executions cov ft 'findings (slow)'
+for target in "${targets[@]}"; do
+  cat "$build/logs/$target.row" 2>/dev/null || printf '%-18s did not finish\n' "$target"
+  if [ -f "$build/logs/$target.failed" ] || [ ! -f "$build/logs/$target.row" ]; then
     failed+=("$target")
-    grep -m1 -E 'ERROR: |check failed|runtime error' "$log" >&2 || tail -5 "$log" >&2
+    cat "$build/logs/$target.failed" >&2 2>/dev/null || true
   fi
 done
 
