@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth xdotool
   parallel
   libimgui-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev lld
   dpkg-dev file lintian
   locales
 )
