@@ -68,6 +68,8 @@ const Case kSceneCases[] = {
     {"sharedCurve.lua", ": read limit of 4000000 table elements exceeded"},
     {"sharedName.lua", ": read limit of 16777216 bytes of text exceeded"},
     {"zeroLength.lua", ": length must be a whole number from 1 to 1073741824"},
+    {"segmentsPastIntRange.lua",
+     ":1: sphere: segments must be a whole number from -2147483648 to 2147483647"},
     {"unknownObjectType.lua",
      ": objects[1].type must be \"Mesh\", \"Lamp\" or \"Empty\" (the camera is scene.camera)"},
     {"parentMissing.lua", ": the parent \"Nobody\" of \"A\" is no object of the scene"},

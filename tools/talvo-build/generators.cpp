@@ -5,9 +5,11 @@
 
 #include <lua.hpp>
 
+#include <cmath>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -57,8 +59,12 @@ public:
 
     int Integer(const char* name, std::optional<int> fallback = std::nullopt) const {
         const double value = Number(name, fallback);
-        if (value != static_cast<double>(static_cast<int>(value)))
-            Fail(std::string(name) + " must be a whole number");
+        // Compared as doubles before the conversion: a number past int's range (or NaN) has no int.
+        if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()) ||
+            value != std::floor(value))
+            Fail(std::string(name) + " must be a whole number from " +
+                 std::to_string(std::numeric_limits<int>::min()) + " to " +
+                 std::to_string(std::numeric_limits<int>::max()));
         return static_cast<int>(value);
     }
 
@@ -351,7 +357,7 @@ void GradientBody(lua_State* state) {
 void NoiseBody(lua_State* state) {
     const Arguments args(state, "noise");
     const double seed = args.Number("seed", 1.0);
-    if (seed < 0 || seed > 4294967295.0 || seed != static_cast<double>(static_cast<std::uint32_t>(seed)))
+    if (!(seed >= 0 && seed <= 4294967295.0) || seed != std::floor(seed))
         args.Fail("seed must be a whole number from 0 to 4294967295");
     PushImage(state, content::Noise(args.Integer("width"), args.Integer("height"), args.Colour("dark"),
                                     args.Colour("light"), args.Integer("octaves", 4),
