@@ -2,10 +2,10 @@
 
 #include "content/textMesh.h"
 #include "contentFile.h"
+#include "luaValue.h"
 
 #include <lua.hpp>
 
-#include <cmath>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -59,9 +59,7 @@ public:
 
     int Integer(const char* name, std::optional<int> fallback = std::nullopt) const {
         const double value = Number(name, fallback);
-        // Compared as doubles before the conversion: a number past int's range (or NaN) has no int.
-        if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()) ||
-            value != std::floor(value))
+        if (!IsWholeNumberWithin(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()))
             Fail(std::string(name) + " must be a whole number from " +
                  std::to_string(std::numeric_limits<int>::min()) + " to " +
                  std::to_string(std::numeric_limits<int>::max()));
@@ -357,7 +355,7 @@ void GradientBody(lua_State* state) {
 void NoiseBody(lua_State* state) {
     const Arguments args(state, "noise");
     const double seed = args.Number("seed", 1.0);
-    if (!(seed >= 0 && seed <= 4294967295.0) || seed != std::floor(seed))
+    if (!IsWholeNumberWithin(seed, 0, 4294967295.0))
         args.Fail("seed must be a whole number from 0 to 4294967295");
     PushImage(state, content::Noise(args.Integer("width"), args.Integer("height"), args.Colour("dark"),
                                     args.Colour("light"), args.Integer("octaves", 4),

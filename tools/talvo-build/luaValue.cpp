@@ -107,7 +107,7 @@ double LuaValue::Number() const {
 
 int LuaValue::Integer(int min, int max) const {
     const double value = Number();
-    if (value != std::floor(value) || value < min || value > max)
+    if (!IsWholeNumberWithin(value, min, max))
         Fail("must be a whole number from " + std::to_string(min) + " to " + std::to_string(max));
     return static_cast<int>(value);
 }

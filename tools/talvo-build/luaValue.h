@@ -7,6 +7,7 @@
 #include "sandbox.h"
 
 #include <array>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,5 +68,11 @@ private:
     std::string file;
     std::string path;
 };
+
+// Whether a Lua number is a whole number from min to max. Compared as doubles, before any conversion:
+// a number past the integer's range, or NaN, has no integer to convert to.
+inline bool IsWholeNumberWithin(double value, double min, double max) {
+    return value >= min && value <= max && value == std::floor(value);
+}
 
 } // namespace quorvel::build
